@@ -1,0 +1,151 @@
+#include "driver/commands.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "driver/main_info.h"
+#include "util/console.h"
+#include "util/message.h"
+
+namespace {
+
+constexpr const char* kIndent = "   ";
+constexpr int kMinWindow = 2;
+constexpr int kMaxWindow = 1024;
+
+// m n: the largest skip tried by a search without "/a".
+void setSkipLimit(const char* arg) {
+  const int n = readNumber(arg);
+  if (n < 1) {
+    errmsg("... %d: invalid number\n", n);
+    return;
+  }
+  mainInfo.skipLimit = n;
+  errmsg("... set the limit of skip number to %d\n", n);
+}
+
+// An occupation line needs a precision, which errmsg's formatter lacks: the
+// line is formatted first and then written unchanged (its only '%' stands
+// before the newline).
+void writeOccupation(const char* what, int span) {
+  const double percent = static_cast<double>(span) / mainInfo.textLen * 100.0;
+  constexpr const char* kFormat = "%s%s occupation = %.2f%%\n";
+  const int length = std::snprintf(nullptr, 0, kFormat, kIndent, what, percent);
+  std::string line(static_cast<std::size_t>(length) + 1, '\0');
+  std::snprintf(line.data(), line.size(), kFormat, kIndent, what, percent);
+  errmsgLine(line.c_str());
+}
+
+// i: the information block.
+void showInformation() {
+  errmsg("%stext length        = %d characters\n", kIndent, mainInfo.textLen);
+  errmsg("%ssearching string   = %s\n", kIndent, mainInfo.pattern);
+  errmsg("%ssearched number    = %d\n", kIndent,
+         mainInfo.forwardCount + mainInfo.backwardCount);
+  errmsg("%sdisplaying width   = %d columns\n", kIndent, mainInfo.width);
+  errmsg("%sdisplaying height  = %d lines\n", kIndent, mainInfo.height);
+  if (mainInfo.topPos != -1) {
+    errmsg("%stop position       = %d\n", kIndent, mainInfo.topPos);
+    errmsg("%sreturn length      = %d\n", kIndent, mainInfo.returnLen);
+  }
+  if (mainInfo.areaStart != -1) {
+    errmsg("%sselected strings   = %d\n", kIndent, mainInfo.selectedCount);
+    writeOccupation("strings", mainInfo.areaEnd - mainInfo.areaStart);
+    writeOccupation("centers", mainInfo.centerMax - mainInfo.centerMin);
+  }
+}
+
+// w c[,r]: the window size. A bad line count keeps the new column count.
+void setWindowSize(const char* arg) {
+  const int columns = readNumber(arg);
+  if (columns < kMinWindow || columns > kMaxWindow) {
+    errmsg("... %d: bad column length\n", columns);
+    return;
+  }
+  mainInfo.width = columns;
+  if (const char* comma = std::strchr(arg, ','); comma != nullptr) {
+    const int lines = readNumber(comma + 1);
+    if (lines < kMinWindow || lines > kMaxWindow) {
+      errmsg("... %d: bad line length\n", lines);
+      return;
+    }
+    mainInfo.height = lines;
+  }
+  errmsg("... columns = %d, lines = %d\n", mainInfo.width, mainInfo.height);
+  if (mainInfo.returnLen < mainInfo.width) mainInfo.returnLen = mainInfo.width;
+}
+
+// f [t[,r]]: fix the grid's top position and row length, or cancel that. A bad
+// return length keeps the new top position.
+void setFixedArea(const char* arg) {
+  arg = skipBlanks(arg);
+  if (*arg == '\0') {
+    mainInfo.topPos = -1;
+    errmsg("... fixation of displaying area was canceled!\n");
+    return;
+  }
+  const int top = readNumber(arg);
+  if (top <= -mainInfo.width || top > mainInfo.textLen) {
+    errmsg("... %d: invalid position\n", top);
+    return;
+  }
+  mainInfo.topPos = top;
+  if (const char* comma = std::strchr(arg, ','); comma != nullptr) {
+    const int columns = readNumber(comma + 1);
+    if (columns < 2 || columns < mainInfo.width) {
+      errmsg("... %d: bad return columns; %d < return number\n", columns,
+             mainInfo.width - 1);
+      return;
+    }
+    mainInfo.returnLen = columns;
+  }
+  errmsg("... displaying area info.: top=%d, return=%d\n", mainInfo.topPos,
+         mainInfo.returnLen);
+}
+
+// s alone: drop the selection; its records stay for reuse.
+void dropSelection() {
+  mainInfo.areaStart = -1;
+  mainInfo.areaEnd = -1;
+  mainInfo.selectedCount = 0;
+  errmsg("... selected strings were ommited!\n");
+}
+
+void select(const char* arg, ListHeads*) {
+  arg = skipBlanks(arg);
+  if (*arg == '\0') dropSelection();
+}
+
+}  // namespace
+
+CommandResult runCommand(const std::string& line, ListHeads* heads) {
+  const char* command = skipBlanks(line.c_str());
+  const char* arg = *command == '\0' ? command : command + 1;
+  switch (*command) {
+    case '\0':
+      break;
+    case 'q':
+    case 'Q':
+      return CommandResult::kQuit;
+    case 'm':
+      setSkipLimit(arg);
+      break;
+    case 'i':
+      showInformation();
+      break;
+    case 's':
+      select(arg, heads);
+      break;
+    case 'w':
+      setWindowSize(arg);
+      break;
+    case 'f':
+      setFixedArea(arg);
+      break;
+    default:
+      errmsg("... %s: invalid command\n", line.c_str());
+      break;
+  }
+  return CommandResult::kContinue;
+}

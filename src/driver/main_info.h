@@ -1,0 +1,67 @@
+// The run's whole state: the one global main record, the records of the hit
+// lists and of the selection list, and the module flags. Every module reads
+// and writes these fields directly.
+#ifndef SRC_DRIVER_MAIN_INFO_H_
+#define SRC_DRIVER_MAIN_INFO_H_
+
+#include <csignal>
+
+// Longest search string kept, in bytes (the pattern buffer holds one more for
+// the terminator).
+inline constexpr int kMaxPatternLen = 511;
+
+struct MainInfo {
+  char* text;         // the loaded text as one NUL-terminated line; never freed
+  char* kindMap;      // '0' single byte, '1' lead byte, '2' trail byte, per byte
+                      // of text, in forward order; NUL-terminated
+  int textLen;        // length of text in bytes
+  char pattern[kMaxPatternLen + 1];  // current search string, NUL-terminated
+  int patternLen;     // length of pattern in bytes
+  int skipLimit;      // largest skip a search without "/a" tries; default 10000
+  int forwardCount;   // hits of the last search in the forward reading
+  int backwardCount;  // hits of the last search in the backward reading
+  int selectedCount;  // number of valid Selection records
+  int width;          // columns of a grid window, 2 to 1024; default 78
+  int height;         // rows of a grid window, 2 to 1024; default 20
+  int topPos;         // 1-based position shown in the grid's top-left cell while
+                      // the area is fixed; -1 = not fixed (window centred)
+  int returnLen;      // row length of the grid while topPos is fixed; default 78
+  int areaStart;      // smallest start among selected strings; -1 = none selected
+  int areaEnd;        // largest end among selected strings; -1 = none selected
+  int centerMin;      // smallest center among selected strings
+  int centerMax;      // largest center among selected strings
+};
+
+extern MainInfo mainInfo;
+
+// One search hit. A list's first node is a head record owned by the command
+// loop and holds the first hit itself; a head whose skip is -1 is an empty
+// list. Further nodes belong to the search module, which frees them at the
+// start of the next search.
+struct Hit {
+  int skip;   // the interval, above 0
+  int pos;    // 1-based position of the string's first letter in the text as
+              // scanned (the reversed text for the backward list)
+  Hit* next;  // null at the end
+};
+
+// One selected string, in forward terms. The first selectedCount records from
+// the command loop's head are the selection; records after them are spares,
+// never freed, reused by later selections.
+struct Selection {
+  int skip;         // above 0
+  int start;        // 1-based forward position of the lowest letter
+  int length;       // number of letters: patternLen when it was selected
+  Selection* next;  // null while no further record has been allocated
+};
+
+// The module flags, 0 or 1, all 0 at start. searching and interrupted are
+// shared with the Ctrl-C handler.
+extern int removeSpaces;                        // -c was given
+extern volatile std::sig_atomic_t searching;    // a scan is running
+extern volatile std::sig_atomic_t interrupted;  // Ctrl-C came during a scan
+
+// Clears mainInfo and stores the defaults.
+void resetMainInfo();
+
+#endif  // SRC_DRIVER_MAIN_INFO_H_

@@ -1,0 +1,95 @@
+#include "driver/program.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "driver/commands.h"
+#include "driver/interrupt.h"
+#include "driver/main_info.h"
+#include "text/loader.h"
+#include "util/console.h"
+#include "util/message.h"
+#include "util/platform.h"
+
+namespace {
+
+// The usage text, in Shift-JIS. Lines 1 and 2: the tool turns the whole text
+// file into one line and searches it for the target string at equal
+// intervals; line 7: -c removes spaces; line 8: the text file is written in
+// ASCII or Shift-JIS.
+const char* const Usage[] = {
+    "\x83" "e\x83L\x83X\x83g\x83t\x83@\x83" "C\x83\x8B\x82\xCC\x93\xE0\x97"
+    "e\x82\xF0\x91S\x82\xC4\x82P\x8Ds\x82\xC9\x95\xCF\x8A\xB7\x82\xB5\x82\xC4\x81"
+    "A\x82\xBB\x82\xCC\x92\x86\x82\xA9\x82\xE7\x8C\x9F\x8D\xF5\x91\xCE\x8F\xDB\x82"
+    "\xCC\x95\xB6\x8E\x9A\x97\xF1\x82\xF0\x93\x99\x8A\xD4\x8Au",
+    "\x82\xC5\x8C\x9F\x8D\xF5\x82\xB5\x82\xDC\x82\xB7\x81" "B",
+    " ",
+    "Usage: elsScan [-c] <text_file>",
+    " ",
+    "Parameter:",
+    "   -c           \x83X\x83y\x81[\x83X\x82\xF0\x8F\x9C\x8B\x8E\x82\xB5\x82\xDC"
+    "\x82\xB7\x81" "B",
+    "   <text_file>  ASCII\x83R\x81[\x83h\x82\xDC\x82\xBD\x82\xCDS-JIS\x83R\x81[\x83h"
+    "\x82\xC5\x8F\x91\x82\xA9\x82\xEA\x82\xBD\x83" "e\x83L\x83X\x83g\x83t\x83@\x83"
+    "C\x83\x8B\x96\xBC",
+    " ",
+    "Version: 1.22",
+    nullptr,
+};
+
+// Returns the file name the arguments give, setting removeSpaces for -c, or
+// ends the program with the usage line.
+const char* fileNameFrom(int argc, char** argv) {
+  if (argc == 2) return argv[1];
+  if (argc == 3 && std::strcmp(argv[1], "-c") == 0) {
+    removeSpaces = 1;
+    return argv[2];
+  }
+  showUsage(1);
+}
+
+void loadOrExit(const char* name) {
+  mainInfo.text = loadText(name);
+  if (mainInfo.text == nullptr) std::exit(1);
+  mainInfo.textLen = static_cast<int>(std::strlen(mainInfo.text));
+  mainInfo.kindMap = makeKindMap(mainInfo.text);
+  if (mainInfo.textLen < 1) {
+    errmsg("%s: invalid text data\n", name);
+    std::exit(1);
+  }
+}
+
+}  // namespace
+
+void showUsage(int mode) {
+  if (mode == 1) {
+    errmsg("%s\n", Usage[3]);
+    std::exit(1);
+  }
+  for (const char* const* line = Usage; *line != nullptr; ++line) {
+    std::printf("%s\n", *line);
+  }
+  std::exit(0);
+}
+
+int runProgram(int argc, char** argv) {
+  if (argc < 2) showUsage(1);
+  if (std::strcmp(argv[1], "-usage") == 0) showUsage(2);
+  installInterruptHandler(sigint);
+  resetMainInfo();
+  ListHeads heads{};
+  loadOrExit(fileNameFrom(argc, argv));
+
+  std::string line;
+  for (;;) {
+    errmsg("command: ");
+    if (!readLine(&line)) {
+      // End of input quits as q does, on a fresh line.
+      errmsg("\n");
+      return 0;
+    }
+    if (runCommand(line, &heads) == CommandResult::kQuit) return 0;
+  }
+}

@@ -1,0 +1,59 @@
+#include "search/hits.h"
+
+#include <cstdlib>
+
+#include "util/memory.h"
+
+namespace {
+
+constexpr int kHitsPerBlock = 4096;
+
+struct HitBlock {
+  HitBlock* next;
+  int used;
+  Hit hits[kHitsPerBlock];
+};
+
+HitBlock* blocks = nullptr;  // the newest block first
+
+}  // namespace
+
+Hit* newHit() {
+  if (blocks == nullptr || blocks->used == kHitsPerBlock) {
+    auto* block = static_cast<HitBlock*>(getmem(static_cast<int>(sizeof(HitBlock))));
+    block->next = blocks;
+    blocks = block;
+  }
+  return &blocks->hits[blocks->used++];
+}
+
+void freeHitNodes() {
+  while (blocks != nullptr) {
+    HitBlock* next = blocks->next;
+    std::free(blocks);
+    blocks = next;
+  }
+}
+
+void appendHit(Hit** tail, int skip, int pos) {
+  Hit* node = *tail;
+  if (node->skip != -1) {
+    node = newHit();
+    (*tail)->next = node;
+    *tail = node;
+  }
+  node->skip = skip;
+  node->pos = pos;
+  node->next = nullptr;
+}
+
+HitTriple forwardTriple(int skip, int pos, int pattern_len) {
+  const int end = pos + (pattern_len - 1) * skip;
+  return {pos, (pos + end) / 2, end};
+}
+
+HitTriple backwardTriple(int skip, int pos, int pattern_len, int text_len) {
+  const int start = text_len - (pattern_len - 1) * skip - pos + 1;
+  const int end = start + (pattern_len - 1) * skip;
+  return {start, (start + end) / 2, end};
+}

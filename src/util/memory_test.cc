@@ -1,0 +1,101 @@
+#include "util/memory.h"
+
+#include <climits>
+#include <cstdlib>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define ELSSCAN_ASAN 1
+#else
+#define ELSSCAN_ASAN 0
+#endif
+
+namespace {
+
+// Limits this (child) process's address space so that large requests fail.
+void limitAddressSpace() {
+  const rlimit limit{512L << 20, 512L << 20};
+  setrlimit(RLIMIT_AS, &limit);
+}
+
+TEST(Getmem, BlockReadsAsZeroOverItsWholeSize) {
+  for (int size : {0, 1, 1000, 1 << 20}) {
+    auto* block = static_cast<unsigned char*>(getmem(size));
+    ASSERT_NE(block, nullptr);
+    for (int i = 0; i < size; ++i) ASSERT_EQ(block[i], 0) << size;
+    std::free(block);
+  }
+}
+
+TEST(Moremem, KeepsTheContents) {
+  auto* block = static_cast<char*>(getmem(4));
+  block[0] = 'a';
+  block[3] = 'd';
+  block = static_cast<char*>(moremem(block, 100000));
+  EXPECT_EQ(block[0], 'a');
+  EXPECT_EQ(block[3], 'd');
+  std::free(block);
+}
+
+class MemoryExhaustion : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (ELSSCAN_ASAN) GTEST_SKIP() << "address-space limits do not work under AddressSanitizer";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+  }
+};
+
+TEST(MemoryExhausted, CountsKiloBytesOfThousandBytesRoundedDown) {
+  const struct {
+    std::size_t size;
+    bool leading_newline;
+    const char* message;
+  } cases[] = {
+      {1000, true, "^\ncannot get the memory of 1000 bytes\n$"},
+      {1001, true, "^\ncannot get the memory of 1 K bytes\n$"},
+      {1999, false, "^cannot get the memory of 1 K bytes\n$"},
+      {4000, false, "^cannot get the memory of 4 K bytes\n$"},
+  };
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  for (const auto& c : cases) {
+    EXPECT_EXIT(memoryExhausted(c.size, c.leading_newline), testing::ExitedWithCode(1),
+                c.message);
+  }
+}
+
+TEST_F(MemoryExhaustion, FailedGetmemReportsKiloBytesAndExits) {
+  EXPECT_EXIT((limitAddressSpace(), getmem(1999999999)), testing::ExitedWithCode(1),
+              "^\ncannot get the memory of 1999999 K bytes\n$");
+}
+
+TEST_F(MemoryExhaustion, FailedMoreMemReportsWithoutLeadingNewline) {
+  EXPECT_EXIT((limitAddressSpace(), moremem(getmem(10), 1500000000)),
+              testing::ExitedWithCode(1), "^cannot get the memory of 1500000 K bytes\n$");
+}
+
+TEST_F(MemoryExhaustion, EndfunRunsOnceBeforeTheExit) {
+  EXPECT_EXIT((limitAddressSpace(), endfun = [] { std::fputs("end\n", stderr); },
+               getmem(1999999999)),
+              testing::ExitedWithCode(1), "^\ncannot get the memory of 1999999 K bytes\nend\n$");
+}
+
+TEST_F(MemoryExhaustion, LargestRequestReturnsNullAfterItsMessage) {
+  EXPECT_EXIT(
+      {
+        limitAddressSpace();
+        void* block = getmem(INT_MAX);
+        std::exit(block == nullptr ? 7 : 8);
+      },
+      testing::ExitedWithCode(7), "^\ncannot get the memory of 2147483 K bytes\n$");
+}
+
+TEST_F(MemoryExhaustion, FailedStandardContainerReportsThroughTheSameMessage) {
+  EXPECT_EXIT((limitAddressSpace(), std::string(1200000000, 'x')),
+              testing::ExitedWithCode(1), "^\ncannot get the memory of 1200000 K bytes\n$");
+}
+
+}  // namespace

@@ -1,0 +1,115 @@
+#include "util/message.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+std::FILE* errfp = nullptr;
+int errmsg_output_flg = 0;
+
+namespace {
+
+// The expansion buffer. It grows with the message, so that an echoed input
+// line of any length is written whole.
+std::string& expansion() {
+  static std::string buffer;
+  return buffer;
+}
+
+void appendConversion(std::string* out, char conversion, std::va_list* args) {
+  char number[64];
+  switch (conversion) {
+    case 'c':
+      out->push_back(static_cast<char>(va_arg(*args, int)));
+      return;
+    case 'd':
+      std::snprintf(number, sizeof number, "%d", va_arg(*args, int));
+      break;
+    case 'x':
+      std::snprintf(number, sizeof number, "%x", va_arg(*args, unsigned int));
+      break;
+    case 'f': {
+      // "%f" of a huge double needs more than any fixed buffer.
+      const double value = va_arg(*args, double);
+      const int length = std::snprintf(nullptr, 0, "%f", value);
+      const std::size_t at = out->size();
+      out->resize(at + static_cast<std::size_t>(length) + 1);
+      std::snprintf(out->data() + at, static_cast<std::size_t>(length) + 1, "%f", value);
+      out->resize(at + static_cast<std::size_t>(length));
+      return;
+    }
+    case 's': {
+      const char* s = va_arg(*args, const char*);
+      out->append(s);
+      return;
+    }
+    default:
+      out->push_back('%');
+      out->push_back(conversion);
+      return;
+  }
+  out->append(number);
+}
+
+void writeText(const char* text) {
+  // Whatever is waiting on standard output belongs before this message.
+  std::fflush(stdout);
+  if (errfp == kErrfpStdout) {
+    std::fputs(text, stdout);
+  } else {
+    std::fputs(text, stderr);
+  }
+  errmsg_output_flg = 1;
+}
+
+}  // namespace
+
+const char* Strchr(const char* s, int c) {
+  const auto wanted = static_cast<unsigned char>(c);
+  for (const char* p = s; *p != '\0'; ++p) {
+    const auto byte = static_cast<unsigned char>(*p);
+    if (byte == wanted) return p;
+    if (isLeadByte(byte) && p[1] != '\0') ++p;
+  }
+  return nullptr;
+}
+
+const char* err_edit(const char* format, std::va_list args) {
+  std::string& out = expansion();
+  out.clear();
+  std::va_list next;
+  va_copy(next, args);
+  for (const char* p = format; *p != '\0'; ++p) {
+    if (*p == '\\' && p[1] != '\0') {
+      out.push_back(*++p);
+    } else if (*p == '%' && p[1] != '\0') {
+      appendConversion(&out, *++p, &next);
+    } else {
+      out.push_back(*p);
+    }
+  }
+  va_end(next);
+  return out.c_str();
+}
+
+void verrmsg(const char* format, std::va_list args) {
+  if (Strchr(format, '%') == nullptr) {
+    writeText(format);
+  } else {
+    writeText(err_edit(format, args));
+  }
+}
+
+void errmsg(const char* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  verrmsg(format, args);
+  va_end(args);
+}
+
+void errmsgLine(const char* line, ...) {
+  std::va_list args;
+  va_start(args, line);
+  verrmsg(line, args);
+  va_end(args);
+}

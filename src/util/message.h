@@ -1,0 +1,51 @@
+// The message channel: every prompt, message, progress mark and video escape
+// sequence of the program goes out through errmsg, which writes to standard
+// error unless errfp selects standard output.
+#ifndef SRC_UTIL_MESSAGE_H_
+#define SRC_UTIL_MESSAGE_H_
+
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+
+// Channel selector. The all-bits-set pointer (kErrfpStdout) selects standard
+// output; any other value, null included, selects standard error. Null at
+// start; nothing in the program changes it.
+extern std::FILE* errfp;
+inline std::FILE* const kErrfpStdout = reinterpret_cast<std::FILE*>(~static_cast<std::uintptr_t>(0));
+
+// Set to 1 by every errmsg call. Nothing reads it.
+extern int errmsg_output_flg;
+
+// Writes one message. Formats holding no '%' (as found by Strchr) are written
+// unchanged; others are expanded by err_edit. The expanded text is written
+// up to its first NUL byte. Adds no prefix and no newline, but flushes
+// standard output first so that both streams stay in the order written.
+void errmsg(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// errmsg for a line that was formatted beforehand and is handed over as the
+// format itself, which the compiler cannot check; pass no arguments.
+void errmsgLine(const char* line, ...);
+
+// errmsg with an argument list already started.
+void verrmsg(const char* format, std::va_list args);
+
+// Expands format with the arguments in args: %c %d %x %f %s convert as the
+// standard formatter does (without flags, widths or precisions); '%' before
+// any other byte is copied together with that byte and takes no argument; a
+// lone '%' at the end is copied; a backslash before any byte drops itself
+// and copies that byte unchanged. Returns the expansion, valid until the
+// next call. Not reentrant.
+const char* err_edit(const char* format, std::va_list args);
+
+// Returns the first byte of s equal to the low 8 bits of c, or null. Trail
+// bytes of Shift-JIS double-byte characters are stepped over and never
+// matched; searching for NUL returns null.
+const char* Strchr(const char* s, int c);
+
+// True for a Shift-JIS lead byte: 0x80 to 0x9F or 0xE0 to 0xFC.
+constexpr bool isLeadByte(unsigned char b) {
+  return (b >= 0x80 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+#endif  // SRC_UTIL_MESSAGE_H_
