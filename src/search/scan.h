@@ -11,8 +11,19 @@
 // position ascending. Writes a row of progress marks through errmsg (none
 // when the highest skip is below 30), or a refusal message for a text or
 // string that is too short or a string of 4096 bytes or more. A Ctrl-C
-// (interrupted) stops the scan and keeps the hits found so far. Returns 1
-// when the list holds a hit, else 0. The caller frees the list's old nodes.
+// (interrupted) stops the scan within a fraction of a second and keeps the
+// hits found so far. Returns 1 when the list holds a hit, else 0, and leaves
+// searching and interrupted at 0. The caller frees the list's old nodes.
+//
+// Runs the joined scan (search/fast_scan.h), which gives the same hits,
+// marks, messages and result as the plain loop below; on Ctrl-C it keeps what
+// the plain loop would have kept, had the Ctrl-C reached it at the first
+// start position of some skip.
 int findSequences(int all_skips, const char* pattern, const char* text, Hit* head);
+
+// The same scan as the plain double loop: every skip, every start position,
+// polling interrupted before each position. Kept as the reference that the
+// joined scan is tested and measured against.
+int findSequencesPlain(int all_skips, const char* pattern, const char* text, Hit* head);
 
 #endif  // SRC_SEARCH_SCAN_H_

@@ -1,0 +1,40 @@
+// The joined scan behind findSequences: instead of trying every start
+// position of every skip, it pairs the occurrences of the two rarest letters
+// of the search string whose distance gives a skip, and checks the other
+// letters only there. Its output (hits, marks, result) is the plain loop's.
+#ifndef SRC_SEARCH_FAST_SCAN_H_
+#define SRC_SEARCH_FAST_SCAN_H_
+
+#include "search/scan_job.h"
+
+struct Hit;
+
+// Appends every hit of job behind head (an empty list: skip -1, next null)
+// in the plain loop's order, writing the same progress marks, each once every
+// skip before it is done. Skips are joined in blocks, each with its mark
+// written before it and the marks inside it written after it. Polls
+// interrupted before every block and every anchor letter; once it sees it
+// set, the block under way is dropped, so that the list holds exactly the
+// hits of the skips below that block's first skip, whose mark is written:
+// what the plain loop keeps when stopped at that skip's first position.
+// Uses a second thread when the work is large. Leaves the flags alone.
+void fastScan(const ScanJob& job, Hit* head);
+
+// Sizes that shape the work without changing its result; tests shrink them
+// to reach, on short texts, the paths that long texts take.
+struct FastScanTuning {
+  int max_block_skips;       // most skips joined in one block; 1 to 65536
+  long long block_pairs;     // pairs a block aims at (a few milliseconds)
+  long long block_hits;      // hits a block aims at, which bounds its buffers
+  long long parallel_pairs;  // estimated pairs of a whole scan from which a
+                             // second thread joins half of every block
+};
+
+// The defaults above; the program never changes them.
+extern FastScanTuning fastScanTuning;
+
+// Test hook: when set, called at every poll of interrupted, from either
+// thread, so that a test can set interrupted after a chosen number of polls.
+extern void (*fastScanPollHook)();
+
+#endif  // SRC_SEARCH_FAST_SCAN_H_

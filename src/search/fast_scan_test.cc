@@ -1,0 +1,267 @@
+// The joined scan against the plain loop: on many random texts and strings
+// both must give the same hits, marks, messages and result, and a Ctrl-C at
+// any point must leave what the plain loop leaves when stopped at some point.
+#include "search/fast_scan.h"
+
+#include <algorithm>
+#include <atomic>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "driver/main_info.h"
+#include "search/hits.h"
+#include "search/scan.h"
+
+namespace {
+
+using HitList = std::vector<std::pair<int, int>>;  // (skip, pos)
+
+struct Outcome {
+  HitList hits;
+  std::string marks;  // all that the scan wrote to the message channel
+  int result = 0;
+  int searching_after = 0;
+  int interrupted_after = 0;
+};
+
+using Scan = int (*)(int, const char*, const char*, Hit*);
+
+std::atomic<long> polls_left{-1};
+
+// Sets interrupted once the chosen number of polls has gone by.
+void countPoll() {
+  if (polls_left.fetch_sub(1) == 0) interrupted = 1;
+}
+
+// One random case: a text over a small alphabet, a string over the same
+// letters (now and then one that the text lacks), and the skip bound.
+struct Case {
+  std::string text;
+  std::string pattern;
+  int all_skips = 0;
+  int skip_limit = 10000;
+};
+
+class FastScan : public testing::Test {
+ protected:
+  void SetUp() override {
+    resetMainInfo();
+    saved_tuning_ = fastScanTuning;
+  }
+
+  void TearDown() override {
+    fastScanTuning = saved_tuning_;
+    fastScanPollHook = nullptr;
+    freeHitNodes();
+  }
+
+  static Outcome run(Scan scan, const Case& c) {
+    mainInfo.skipLimit = c.skip_limit;
+    Hit head = {7, 7, nullptr};
+    Outcome out;
+    testing::internal::CaptureStderr();
+    out.result = scan(c.all_skips, c.pattern.c_str(), c.text.c_str(), &head);
+    out.marks = testing::internal::GetCapturedStderr();
+    out.searching_after = searching;
+    out.interrupted_after = interrupted;
+    for (const Hit* hit = &head; hit != nullptr && hit->skip != -1; hit = hit->next) {
+      out.hits.emplace_back(hit->skip, hit->pos);
+    }
+    freeHitNodes();
+    return out;
+  }
+
+  // Random sizes for the blocks and the switch to two threads, so that short
+  // texts cross block boundaries and the merge of the two threads' hits.
+  void shuffleTuning() {
+    fastScanTuning.max_block_skips = pick(1, 40);
+    fastScanTuning.block_pairs = pick(1, 400);
+    fastScanTuning.block_hits = pick(1, 100);
+    fastScanTuning.parallel_pairs = pick(0, 1) == 0 ? 0 : 1LL << 40;
+  }
+
+  int pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
+
+  std::string randomAlphabet() {
+    // Shift-JIS lead and trail bytes among plain letters.
+    static const std::string kLetters = "ABCE\x81\x82\x9f\xe0\xfc\x40\xa0\xff";
+    std::string alphabet;
+    const int size = pick(1, 4);
+    while (static_cast<int>(alphabet.size()) < size) {
+      const char letter = kLetters[static_cast<std::size_t>(pick(0, static_cast<int>(kLetters.size()) - 1))];
+      if (alphabet.find(letter) == std::string::npos) alphabet += letter;
+    }
+    return alphabet;
+  }
+
+  std::string randomString(const std::string& alphabet, int length) {
+    std::string s;
+    for (int i = 0; i < length; ++i) {
+      s += alphabet[static_cast<std::size_t>(pick(0, static_cast<int>(alphabet.size()) - 1))];
+    }
+    return s;
+  }
+
+  // Lengths near the places where the marks change: a highest skip of 29,
+  // 30, 59 or 60, and texts that the string's spacing divides.
+  int randomTextLength(int pattern_len) {
+    switch (pick(0, 3)) {
+      case 0: return pick(pattern_len, 60);
+      case 1: return (pattern_len - 1) * (29 + pick(0, 2) * 30 + pick(0, 1)) + pick(0, 1);
+      case 2: return (pattern_len - 1) * pick(1, 70);
+      default: return pick(pattern_len, 400);
+    }
+  }
+
+  Case randomCase() {
+    const std::string alphabet = randomAlphabet();
+    Case c;
+    const int pattern_len = pick(2, 8);
+    c.pattern = randomString(alphabet, pattern_len);
+    if (pick(0, 9) == 0) c.pattern[static_cast<std::size_t>(pick(0, pattern_len - 1))] = 'Z';
+    c.text = randomString(alphabet, randomTextLength(pattern_len));
+    c.all_skips = pick(0, 1);
+    c.skip_limit = pick(0, 3) == 0 ? pick(1, 40) : pick(1, 400);
+    return c;
+  }
+
+  static std::string describe(const Case& c) {
+    return "text of " + std::to_string(c.text.size()) + " bytes, string of " +
+           std::to_string(c.pattern.size()) + ", all_skips " + std::to_string(c.all_skips) +
+           ", limit " + std::to_string(c.skip_limit) + " [" + c.text + "] [" + c.pattern + "]";
+  }
+
+  std::mt19937 rng_{20240611};
+  FastScanTuning saved_tuning_ = {};
+};
+
+// True when got is what the plain loop keeps if it is stopped at the first
+// poll of some start position: the marks of every skip up to that one, the
+// hits of the skips below it and some first hits of that skip.
+bool isPlainStopState(const Outcome& got, const Outcome& full, const Case& c) {
+  if (got.hits == full.hits && got.marks == full.marks) return true;
+  const int text_len = static_cast<int>(c.text.size());
+  const int pattern_len = static_cast<int>(c.pattern.size());
+  int max_skip = text_len / (pattern_len - 1);
+  if (c.all_skips == 0 && max_skip > c.skip_limit) max_skip = c.skip_limit;
+  const int step = max_skip / 30;
+  const int last_fitting = (text_len - 1) / (pattern_len - 1);
+  if (full.marks.compare(0, got.marks.size(), got.marks) != 0) return false;
+  if (got.hits.size() > full.hits.size() ||
+      !std::equal(got.hits.begin(), got.hits.end(), full.hits.begin())) {
+    return false;
+  }
+  for (int skip = 1; skip <= std::min(max_skip, last_fitting); ++skip) {
+    const std::size_t marks = step > 0 ? static_cast<std::size_t>(skip / step) : 0;
+    const std::size_t kept = got.hits.size();
+    const bool before_all_kept = kept == full.hits.size() || full.hits[kept].first >= skip;
+    const bool none_after = kept == 0 || got.hits[kept - 1].first <= skip;
+    if (got.marks.size() == marks && before_all_kept && none_after) return true;
+  }
+  return false;
+}
+
+TEST_F(FastScan, MatchesThePlainLoopOnRandomTextsAndStrings) {
+  for (int round = 0; round < 1000; ++round) {
+    const Case c = randomCase();
+    shuffleTuning();
+    const Outcome plain = run(findSequencesPlain, c);
+    const Outcome fast = run(findSequences, c);
+    ASSERT_EQ(fast.hits, plain.hits) << describe(c);
+    ASSERT_EQ(fast.marks, plain.marks) << describe(c);
+    ASSERT_EQ(fast.result, plain.result) << describe(c);
+  }
+}
+
+TEST_F(FastScan, MatchesThePlainLoopOnLongerTextsWithTwoThreads) {
+  for (int round = 0; round < 12; ++round) {
+    Case c = randomCase();
+    c.text = randomString(randomAlphabet() + c.pattern, pick(1500, 3000));
+    c.all_skips = pick(0, 1);
+    c.skip_limit = pick(50, 1500);
+    fastScanTuning.parallel_pairs = 0;
+    fastScanTuning.max_block_skips = pick(1, 1 << 16);
+    fastScanTuning.block_hits = pick(50, 5000);
+    const Outcome plain = run(findSequencesPlain, c);
+    const Outcome fast = run(findSequences, c);
+    ASSERT_EQ(fast.hits, plain.hits) << describe(c);
+    ASSERT_EQ(fast.marks, plain.marks) << describe(c);
+    ASSERT_EQ(fast.result, plain.result) << describe(c);
+  }
+}
+
+TEST_F(FastScan, LongStringsMatchThePlainLoop) {
+  for (int length : {9, 40, 200}) {
+    Case c;
+    c.text = randomString("AB", length * 12);
+    c.pattern = randomString("AB", length);
+    for (int all_skips : {0, 1}) {
+      c.all_skips = all_skips;
+      c.skip_limit = 5;
+      EXPECT_EQ(run(findSequences, c).hits, run(findSequencesPlain, c).hits) << describe(c);
+    }
+  }
+}
+
+TEST_F(FastScan, RefusalsAreThePlainLoops) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"A", "AB"}, {"", "AB"}, {"ABC", "A"}, {"ABC", ""}, {"AB", "AB"}, {"ABC", "ABCD"},
+      {std::string(5000, 'A'), std::string(4096, 'A')},
+  };
+  for (const auto& [text, pattern] : cases) {
+    const Case c = {text, pattern, 0, 10000};
+    const Outcome fast = run(findSequences, c);
+    EXPECT_EQ(fast.marks, run(findSequencesPlain, c).marks) << text.size() << " " << pattern;
+    EXPECT_EQ(fast.result, 0);
+    EXPECT_TRUE(fast.hits.empty());
+  }
+}
+
+TEST_F(FastScan, LongestStringAcceptedMatchesThePlainLoop) {
+  const Case c = {std::string(4200, 'A'), std::string(4095, 'A'), 1, 10000};
+  // The highest skip is 4200 / 4094 = 1, with 106 start positions.
+  const Outcome fast = run(findSequences, c);
+  EXPECT_EQ(fast.hits.size(), 106u);
+  EXPECT_EQ(fast.hits, run(findSequencesPlain, c).hits);
+}
+
+TEST_F(FastScan, CtrlCAtAnyPollLeavesAPlainStopStateAndClearsBothFlags) {
+  fastScanPollHook = countPoll;
+  for (int round = 0; round < 400; ++round) {
+    const Case c = randomCase();
+    shuffleTuning();
+    polls_left = -1;
+    const Outcome full = run(findSequencesPlain, c);
+    polls_left = pick(0, 3) == 0 ? 0 : pick(0, 60);
+    const Outcome stopped = run(findSequences, c);
+    polls_left = -1;
+    ASSERT_TRUE(isPlainStopState(stopped, full, c))
+        << describe(c) << "; marks " << stopped.marks << " of " << full.marks << ", hits "
+        << stopped.hits.size() << " of " << full.hits.size();
+    ASSERT_EQ(stopped.result, stopped.hits.empty() ? 0 : 1);
+    ASSERT_EQ(stopped.searching_after, 0);
+    ASSERT_EQ(stopped.interrupted_after, 0);
+  }
+}
+
+TEST_F(FastScan, CtrlCBeforeTheFirstPositionKeepsOnlyTheFirstMark) {
+  fastScanPollHook = countPoll;
+  polls_left = 0;
+  // 60 skips: a mark every 2, the first before skip 2, so none yet.
+  const Case c = {std::string(61, 'A'), "AA", 1, 10000};
+  Outcome stopped = run(findSequences, c);
+  EXPECT_TRUE(stopped.hits.empty());
+  EXPECT_EQ(stopped.marks, "");
+  EXPECT_EQ(stopped.result, 0);
+  // 30 skips: a mark before every skip, skip 1's included.
+  polls_left = 0;
+  stopped = run(findSequences, {std::string(31, 'A'), "AA", 1, 10000});
+  EXPECT_EQ(stopped.marks, ".");
+  EXPECT_EQ(interrupted, 0);
+}
+
+}  // namespace
