@@ -2,44 +2,102 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <semaphore>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "driver/main_info.h"
 #include "search/hits.h"
 
-FastScanTuning fastScanTuning = {1 << 16, 1LL << 23, 1 << 15, 1LL << 22};
+FastScanTuning fastScanTuning = {JoinMethod::kCheapest, 1 << 14, 1LL << 24, 1LL << 22};
 void (*fastScanPollHook)() = nullptr;
 
 namespace {
 
-// The two threads take alternate chunks of anchors, so that both get their
-// share of the short pairings near the ends of the text.
-constexpr int kAnchorsPerChunk = 256;
 // Pairs screened by their first check before the survivors get the others.
 constexpr int kPairsPerBatch = 256;
+// Letters tested through bit maps; each map takes one bit per text byte.
+constexpr std::size_t kMaxMaskLetters = 4;
+// Skips tested per step of the masks.
+constexpr int kSkipsPerStep = 56;
+// Costs in units of one screened pair, measured on an English text: a step
+// of the masks, setting an anchor up for a block of masks, and a hit.
+constexpr long long kStepWork = 2;
+constexpr long long kAnchorWork = 8;
+constexpr long long kHitWork = 8;
+// Nodes that a thread takes at once for its hits.
+constexpr int kNodesPerRun = 4096;
+
+using ByteCounts = std::array<long long, 256>;
 
 bool stopRequested() {
   if (fastScanPollHook != nullptr) fastScanPollHook();
   return interrupted != 0;
 }
 
-// A letter of the search string that a pair of anchor and partner must also
-// show: it stands offset x skip bytes after the anchor (before it when the
-// offset is negative).
+// Division of a position (0 to INT_MAX) by a fixed divisor from 1 to 2^16,
+// as a multiplication and a shift (exact for every 32-bit dividend).
+class Divider {
+ public:
+  explicit Divider(int divisor = 1)
+      : shift_(32 + static_cast<unsigned>(std::bit_width(static_cast<unsigned>(divisor - 1)))),
+        multiplier_(((std::uint64_t{1} << shift_) + static_cast<unsigned>(divisor) - 1) /
+                    static_cast<unsigned>(divisor)) {}
+
+  int quotient(int x) const {
+    return static_cast<int>((static_cast<std::uint64_t>(x) * multiplier_) >> shift_);
+  }
+
+ private:
+  unsigned shift_;
+  std::uint64_t multiplier_;
+};
+
+// A letter of the search string that a candidate must also show: it stands
+// offset x skip bytes after the anchor (before it when the offset is
+// negative).
 struct Check {
   int offset;
   unsigned char letter;
 };
 
-// A hit as a block finds it: the skip and the 0-based start.
-struct Found {
-  int skip;
-  int start;
+// A letter tested many skips at a time. Its positions are split by residue
+// modulo the stride |offset|; each class gets a run of bits, one per
+// position of the class, in the order in which a growing skip meets them
+// (descending positions for a negative offset). For anchor x, the bit at
+// origin(x) + skip tells whether the letter stands at x + offset x skip.
+struct MaskLetter {
+  int offset;
+  int stride;
+  Divider by_stride;
+  std::vector<int> class_base;       // per class, the bit of its first position
+  std::vector<int> class_size;       // per class, its number of positions
+  std::vector<unsigned char> bytes;  // bit b is bit b % 8 of byte b / 8
+
+  long long origin(int x) const {
+    const int index = by_stride.quotient(x);
+    const auto r = static_cast<std::size_t>(x - index * stride);
+    if (offset > 0) return class_base[r] + index;
+    return class_base[r] + class_size[r] - 1 - index;
+  }
 };
+
+// The 8 bytes from p on, the first in the lowest bits.
+std::uint64_t loadBytes(const unsigned char* p) {
+  std::uint64_t value = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(&value, p, sizeof value);
+  } else {
+    for (int k = 7; k >= 0; --k) value = value << 8 | p[k];
+  }
+  return value;
+}
 
 // A run of skips joined at once, [first, end).
 struct Block {
@@ -51,20 +109,21 @@ struct Block {
   int full_hi;    // fit at every skip of the block
 };
 
-// What one thread found in a block.
+// What one thread found in a block: per skip a chain of hit nodes, in
+// ascending order of start, since the thread takes its anchors in order.
+// The two threads take the lower and the upper anchors, so a skip's hits
+// are the first thread's chain followed by the second's.
 struct Part {
-  std::vector<Found> raw;        // in anchor order
-  std::vector<Found> sorted;     // by skip, then start
-  std::vector<int> skip_start;   // per skip of the block, its first entry in
-                                 // sorted; one more entry closes the last
-  std::vector<int> fill;
-  long long pairs = 0;           // pairs screened
-  bool stopped = false;          // interrupted was seen and the block dropped
+  std::vector<Hit*> first;  // per skip of the block, its first node or null
+  std::vector<Hit*> last;   // per skip of the block, its last node
+  Hit* spare = nullptr;     // unused nodes of the thread's current run
+  Hit* spare_end = nullptr;
+  long long work = 0;       // in units of one screened pair
+  bool stopped = false;     // interrupted was seen and the block dropped
 };
 
-// Byte counts of the text, to find the rarest letters of the string.
-std::array<long long, 256> countBytes(const ScanJob& job) {
-  std::array<long long, 256> counts{};
+ByteCounts countBytes(const ScanJob& job) {
+  ByteCounts counts{};
   const auto* text = reinterpret_cast<const unsigned char*>(job.text);
   for (int pos = 0; pos < job.text_len; ++pos) ++counts[text[pos]];
   return counts;
@@ -82,52 +141,62 @@ class JoinScan {
   void run(Hit* head);
 
  private:
-  void choosePair(const std::array<long long, 256>& counts);
-  void buildChecks(const std::array<long long, 256>& counts);
-  void buildIndex();
+  unsigned char letter(int index) const { return pattern_[index]; }
+  void setUpPairs(const std::vector<int>& by_rarity);
+  void setUpMasks(const std::vector<int>& by_rarity);
+  void addChecks(const std::vector<int>& indexes);
+  void collectAnchors();
+  void buildPartners(int partner_index);
   void startCursors();
-  long long estimatedPairs(const std::array<long long, 256>& counts) const;
+  MaskLetter buildMask(int index) const;
 
-  Block makeBlock(int first, int end) const;
-  void runBlock(const Block& block);
-  void joinPart(const Block& block, int part_no, int parts);
-  void joinAnchor(int anchor, const Block& block, Part* part, int* batch);
-  void confirm(int x, int skip, Part* part) const;
-  void sortPart(const Block& block, Part* part) const;
-  void appendBlock(const Block& block, Hit** tail, bool* found) const;
-  int nextBlockSize(int size) const;
+  void setBlock(int first, int end);
+  int lastSkip(int x) const;
+  void runBlock();
   void helperLoop();
+  void joinPart(int part_no, int anchor_lo, int anchor_hi);
+  void joinPairs(int anchor, Part* part, int* batch);
+  void joinMasks(int anchor, Part* part);
+  template <std::size_t... kMaps>
+  long long sweepMasks(int x, int last, Part* part, std::index_sequence<kMaps...>);
+  void confirm(int x, int skip, std::size_t first_check, Part* part);
+  void appendBlock(Hit** tail, bool* found) const;
+  int nextBlockSize(int size) const;
 
-  // x = quotient x spacing + residue.
+  // x = quotient x spacing_ + residue.
   void split(int x, int* quotient, int* residue) const {
-    if (shift_ >= 0) {
-      *quotient = x >> shift_;
-      *residue = x & (spacing_ - 1);
-    } else {
-      *quotient = x / spacing_;
-      *residue = x - *quotient * spacing_;
-    }
+    *quotient = shift_ >= 0 ? x >> shift_ : by_spacing_.quotient(x);
+    *residue = x - *quotient * spacing_;
   }
 
   const ScanJob& job_;
   const unsigned char* text_;
-  int last_skip_;        // highest skip with a start position, within max_skip
-  int anchor_index_ = 0;  // the pair: letters anchor_index_ and
-  int spacing_ = 1;       // anchor_index_ + spacing_ of the string
-  int shift_ = 0;         // log2(spacing_) when a power of two, else -1
-  std::vector<int> anchors_;      // positions of the anchor letter, ascending
-  std::vector<int> cursors_;      // per anchor: index in partners_ of its
-                                  // first partner not yet paired
+  const unsigned char* pattern_;
+  int last_skip_;  // highest skip with a start position, within max_skip
+  bool pairs_ = false;
+  int anchor_index_ = 0;      // index in the string of the anchor letter
+  std::vector<int> anchors_;  // its positions in the text, ascending
+  std::vector<Check> checks_;  // letters tested byte by byte, rarest first
+
+  // Pairs: the partner letter stands spacing_ letters after the anchor.
+  int spacing_ = 1;
+  int shift_ = 0;  // log2(spacing_) when a power of two, else -1
+  Divider by_spacing_;
   // The partner letter's positions y, split by y mod spacing_: per residue
   // class the quotients y / spacing_, ascending, closed by INT_MAX, so that
-  // an anchor x pairs with its class's quotients q at skip q - x / spacing_.
+  // anchor x pairs with its class's quotients q at skip q - x / spacing_.
   std::vector<int> partners_;
   std::vector<int> class_start_;  // per residue class, its first entry
-  std::vector<Check> checks_;     // the other letters, rarest first
+  std::vector<int> cursors_;      // per anchor: index in partners_ of its
+                                  // first partner not yet paired
 
+  // Masks: the letters that bit maps test.
+  std::vector<MaskLetter> masks_;
+
+  Block block_ = {};  // the block being joined
+  int split_ = 0;     // the first anchor of the second thread's part
   Part parts_[2];
   int part_count_ = 1;
-  Block block_ = {};  // the block the helper joins its part of
   bool quit_ = false;
   std::binary_semaphore go_{0};
   std::binary_semaphore done_{0};
@@ -137,14 +206,32 @@ class JoinScan {
 JoinScan::JoinScan(const ScanJob& job)
     : job_(job),
       text_(reinterpret_cast<const unsigned char*>(job.text)),
+      pattern_(reinterpret_cast<const unsigned char*>(job.pattern)),
       last_skip_(std::min(job.max_skip, job.lastFittingSkip())) {
   if (last_skip_ < 1) return;
-  const std::array<long long, 256> counts = countBytes(job);
-  choosePair(counts);
-  buildChecks(counts);
-  buildIndex();
-  startCursors();
-  if (estimatedPairs(counts) >= fastScanTuning.parallel_pairs) {
+  const ByteCounts counts = countBytes(job);
+  std::vector<int> by_rarity(static_cast<std::size_t>(job.pattern_len));
+  for (int k = 0; k < job.pattern_len; ++k) by_rarity[static_cast<std::size_t>(k)] = k;
+  std::stable_sort(by_rarity.begin(), by_rarity.end(), [&](int a, int b) {
+    return counts[letter(a)] < counts[letter(b)];
+  });
+  // The start positions that the plain loop tries, times the chance that a
+  // start shows the rarest letter (and the second rarest) where they belong.
+  const double text_len = job.text_len;
+  const double skips = last_skip_;
+  const double starts = skips * text_len - (job.pattern_len - 1) * skips * (skips + 1) / 2;
+  const double rarest = static_cast<double>(counts[letter(by_rarity[0])]) / text_len;
+  const double second = static_cast<double>(counts[letter(by_rarity[1])]) / text_len;
+  const double pair_work = starts * rarest * second;
+  const double mask_work = starts * rarest / kSkipsPerStep * kStepWork;
+  pairs_ = fastScanTuning.method == JoinMethod::kPairs ||
+           (fastScanTuning.method == JoinMethod::kCheapest && pair_work < mask_work);
+  if (pairs_) {
+    setUpPairs(by_rarity);
+  } else {
+    setUpMasks(by_rarity);
+  }
+  if (std::min(pair_work, mask_work) >= static_cast<double>(fastScanTuning.parallel_work)) {
     part_count_ = 2;
     helper_ = std::thread([this] { helperLoop(); });
   }
@@ -157,86 +244,79 @@ JoinScan::~JoinScan() {
   helper_.join();
 }
 
-// Every pair of occurrences costs the same whatever the letters' distance
-// in the string, since a start that fits bounds the skip either way; so the
-// two rarest letters make the fewest pairs. Among equally rare partners a
-// power-of-two spacing saves a division per anchor.
-void JoinScan::choosePair(const std::array<long long, 256>& counts) {
-  const auto* pattern = reinterpret_cast<const unsigned char*>(job_.pattern);
-  const int length = job_.pattern_len;
-  int rarest = 0;
-  for (int k = 1; k < length; ++k) {
-    if (counts[pattern[k]] < counts[pattern[rarest]]) rarest = k;
-  }
-  int partner = -1;
-  for (int k = 0; k < length; ++k) {
-    if (k == rarest) continue;
-    if (partner < 0) {
-      partner = k;
-      continue;
-    }
-    const long long count = counts[pattern[k]];
-    const long long best = counts[pattern[partner]];
-    const int distance = std::abs(k - rarest);
-    const int best_distance = std::abs(partner - rarest);
-    if (count != best) {
-      if (count < best) partner = k;
-    } else if (isPowerOfTwo(distance) != isPowerOfTwo(best_distance)) {
-      if (isPowerOfTwo(distance)) partner = k;
-    } else if (distance < best_distance) {
-      partner = k;
+// Every pair costs the same whatever the letters' distance in the string,
+// since a start that fits bounds the skip either way; so the two rarest
+// letters make the fewest pairs. Among equally rare partners a power-of-two
+// spacing is the cheapest to split by. The anchor is the earlier letter.
+void JoinScan::setUpPairs(const std::vector<int>& by_rarity) {
+  const int rarest = by_rarity[0];
+  int partner = by_rarity[1];
+  for (std::size_t k = 2; k < by_rarity.size(); ++k) {
+    const int other = by_rarity[k];
+    if (letter(other) != letter(partner)) break;
+    const int distance = std::abs(other - rarest);
+    const int best = std::abs(partner - rarest);
+    if (isPowerOfTwo(distance) != isPowerOfTwo(best) ? isPowerOfTwo(distance) : distance < best) {
+      partner = other;
     }
   }
   anchor_index_ = std::min(rarest, partner);
   spacing_ = std::abs(partner - rarest);
-  shift_ = -1;
-  if (isPowerOfTwo(spacing_)) {
-    shift_ = 0;
-    while ((1 << shift_) < spacing_) ++shift_;
+  shift_ = isPowerOfTwo(spacing_) ? std::countr_zero(static_cast<unsigned>(spacing_)) : -1;
+  by_spacing_ = Divider(spacing_);
+  std::vector<int> others;
+  for (int k : by_rarity) {
+    if (k != rarest && k != partner) others.push_back(k);
   }
+  addChecks(others);
+  // The first check screens every pair; with no other letter, the anchor
+  // itself does, which every pair passes.
+  if (checks_.empty()) checks_.push_back({0, letter(anchor_index_)});
+  collectAnchors();
+  buildPartners(anchor_index_ + spacing_);
+  startCursors();
 }
 
-// The first check screens every pair; a string of two letters has none, and
-// gets one that every pair passes: the anchor letter itself.
-void JoinScan::buildChecks(const std::array<long long, 256>& counts) {
-  const auto* pattern = reinterpret_cast<const unsigned char*>(job_.pattern);
-  for (int k = 0; k < job_.pattern_len; ++k) {
-    if (k == anchor_index_ || k == anchor_index_ + spacing_) continue;
-    checks_.push_back({k - anchor_index_, pattern[k]});
-  }
-  std::stable_sort(checks_.begin(), checks_.end(), [&counts](const Check& a, const Check& b) {
-    return counts[a.letter] < counts[b.letter];
-  });
-  if (checks_.empty()) checks_.push_back({0, pattern[anchor_index_]});
+void JoinScan::setUpMasks(const std::vector<int>& by_rarity) {
+  anchor_index_ = by_rarity[0];
+  const std::size_t masked = std::min(kMaxMaskLetters, by_rarity.size() - 1);
+  for (std::size_t k = 1; k <= masked; ++k) masks_.push_back(buildMask(by_rarity[k]));
+  addChecks(std::vector<int>(by_rarity.begin() + static_cast<long>(masked) + 1, by_rarity.end()));
+  collectAnchors();
 }
 
-void JoinScan::buildIndex() {
-  const auto* pattern = reinterpret_cast<const unsigned char*>(job_.pattern);
-  const unsigned char anchor_letter = pattern[anchor_index_];
-  const unsigned char partner_letter = pattern[anchor_index_ + spacing_];
-  std::vector<int> class_size(static_cast<std::size_t>(spacing_), 0);
+void JoinScan::addChecks(const std::vector<int>& indexes) {
+  for (int k : indexes) checks_.push_back({k - anchor_index_, letter(k)});
+}
+
+void JoinScan::collectAnchors() {
+  const unsigned char anchor_letter = letter(anchor_index_);
   for (int pos = 0; pos < job_.text_len; ++pos) {
     if (text_[pos] == anchor_letter) anchors_.push_back(pos);
-    if (text_[pos] == partner_letter) {
-      int quotient = 0;
-      int residue = 0;
-      split(pos, &quotient, &residue);
-      ++class_size[static_cast<std::size_t>(residue)];
-    }
+  }
+}
+
+void JoinScan::buildPartners(int partner_index) {
+  const unsigned char partner_letter = letter(partner_index);
+  std::vector<int> class_size(static_cast<std::size_t>(spacing_), 0);
+  int quotient = 0;
+  int residue = 0;
+  for (int pos = 0; pos < job_.text_len; ++pos) {
+    if (text_[pos] != partner_letter) continue;
+    split(pos, &quotient, &residue);
+    ++class_size[static_cast<std::size_t>(residue)];
   }
   // Each class is closed by a sentinel above every quotient.
   class_start_.assign(static_cast<std::size_t>(spacing_), 0);
   int total = 0;
-  for (int r = 0; r < spacing_; ++r) {
-    class_start_[static_cast<std::size_t>(r)] = total;
-    total += class_size[static_cast<std::size_t>(r)] + 1;
+  for (std::size_t r = 0; r < class_size.size(); ++r) {
+    class_start_[r] = total;
+    total += class_size[r] + 1;
   }
   partners_.assign(static_cast<std::size_t>(total), INT_MAX);
   std::vector<int> fill = class_start_;
   for (int pos = 0; pos < job_.text_len; ++pos) {
     if (text_[pos] != partner_letter) continue;
-    int quotient = 0;
-    int residue = 0;
     split(pos, &quotient, &residue);
     partners_[static_cast<std::size_t>(fill[static_cast<std::size_t>(residue)]++)] = quotient;
   }
@@ -256,44 +336,68 @@ void JoinScan::startCursors() {
   }
 }
 
-// Pairs of a text of independent letters: every start that fits, times the
-// chance that both letters of the pair stand there.
-long long JoinScan::estimatedPairs(const std::array<long long, 256>& counts) const {
-  const auto* pattern = reinterpret_cast<const unsigned char*>(job_.pattern);
-  const double text_len = job_.text_len;
-  const double skips = last_skip_;
-  const double starts = skips * text_len - (job_.pattern_len - 1) * skips * (skips + 1) / 2;
-  const double chance = static_cast<double>(counts[pattern[anchor_index_]]) / text_len *
-                        static_cast<double>(counts[pattern[anchor_index_ + spacing_]]) / text_len;
-  return static_cast<long long>(starts * chance);
+MaskLetter JoinScan::buildMask(int index) const {
+  MaskLetter mask;
+  mask.offset = index - anchor_index_;
+  mask.stride = std::abs(mask.offset);
+  mask.by_stride = Divider(mask.stride);
+  const int text_len = job_.text_len;
+  int total = 0;
+  for (int r = 0; r < mask.stride; ++r) {
+    mask.class_base.push_back(total);
+    mask.class_size.push_back((text_len - r + mask.stride - 1) / mask.stride);
+    total += mask.class_size.back();
+  }
+  // Room for the last 8-byte load.
+  mask.bytes.assign(static_cast<std::size_t>(total / 8 + 9), 0);
+  const unsigned char wanted = letter(index);
+  for (int pos = 0; pos < text_len; ++pos) {
+    if (text_[pos] != wanted) continue;
+    const int at = mask.by_stride.quotient(pos);
+    const auto r = static_cast<std::size_t>(pos - at * mask.stride);
+    const int bit = mask.class_base[r] + (mask.offset > 0 ? at : mask.class_size[r] - 1 - at);
+    mask.bytes[static_cast<std::size_t>(bit / 8)] |= static_cast<unsigned char>(1 << (bit % 8));
+  }
+  return mask;
 }
 
 // An anchor x stands at start + anchor_index_ x skip, and a start fits when
 // it is at least 0 and start + (pattern_len - 1) x skip is within the text.
-Block JoinScan::makeBlock(int first, int end) const {
+void JoinScan::setBlock(int first, int end) {
   const int after = job_.pattern_len - 1 - anchor_index_;
   const int lowest = anchor_index_ * first;
   const int highest = job_.text_len - 1 - after * first;
-  Block block;
-  block.first = first;
-  block.end = end;
-  block.anchor_lo = static_cast<int>(
+  block_.first = first;
+  block_.end = end;
+  block_.anchor_lo = static_cast<int>(
       std::lower_bound(anchors_.begin(), anchors_.end(), lowest) - anchors_.begin());
-  block.anchor_hi = static_cast<int>(
+  block_.anchor_hi = static_cast<int>(
       std::upper_bound(anchors_.begin(), anchors_.end(), highest) - anchors_.begin());
-  block.full_lo = anchor_index_ * (end - 1);
-  block.full_hi = job_.text_len - 1 - after * (end - 1);
-  return block;
+  block_.full_lo = anchor_index_ * (end - 1);
+  block_.full_hi = job_.text_len - 1 - after * (end - 1);
 }
 
-void JoinScan::runBlock(const Block& block) {
+// The highest skip of the block at which anchor x has a start that fits.
+int JoinScan::lastSkip(int x) const {
+  int last = block_.end - 1;
+  if (x < block_.full_lo) last = x / anchor_index_;
+  if (x > block_.full_hi) {
+    last = std::min(last, (job_.text_len - 1 - x) / (job_.pattern_len - 1 - anchor_index_));
+  }
+  return last;
+}
+
+// The threads take the two halves of the block's anchors. Near the ends of
+// the text some anchors fit at fewer skips, but they are few beside the rest
+// until the last blocks.
+void JoinScan::runBlock() {
   if (part_count_ == 1) {
-    joinPart(block, 0, 1);
+    joinPart(0, block_.anchor_lo, block_.anchor_hi);
     return;
   }
-  block_ = block;
+  split_ = block_.anchor_lo + (block_.anchor_hi - block_.anchor_lo) / 2;
   go_.release();
-  joinPart(block, 0, 2);
+  joinPart(0, block_.anchor_lo, split_);
   done_.acquire();
 }
 
@@ -301,48 +405,42 @@ void JoinScan::helperLoop() {
   for (;;) {
     go_.acquire();
     if (quit_) return;
-    joinPart(block_, 1, 2);
+    joinPart(1, split_, block_.anchor_hi);
     done_.release();
   }
 }
 
-void JoinScan::joinPart(const Block& block, int part_no, int parts) {
+void JoinScan::joinPart(int part_no, int anchor_lo, int anchor_hi) {
   Part* part = &parts_[part_no];
-  part->raw.clear();
-  part->pairs = 0;
+  const auto skips = static_cast<std::size_t>(block_.end - block_.first);
+  part->first.assign(skips, nullptr);
+  part->last.assign(skips, nullptr);
+  part->work = 0;
   part->stopped = false;
   int batch[kPairsPerBatch];
-  for (int chunk = block.anchor_lo / kAnchorsPerChunk; chunk * kAnchorsPerChunk < block.anchor_hi;
-       ++chunk) {
-    if (chunk % parts != part_no) continue;
-    const int lo = std::max(block.anchor_lo, chunk * kAnchorsPerChunk);
-    const int hi = std::min(block.anchor_hi, (chunk + 1) * kAnchorsPerChunk);
-    for (int anchor = lo; anchor < hi; ++anchor) {
-      if (stopRequested()) {
-        part->stopped = true;
-        return;
-      }
-      joinAnchor(anchor, block, part, batch);
+  for (int anchor = anchor_lo; anchor < anchor_hi; ++anchor) {
+    if (stopRequested()) {
+      part->stopped = true;
+      return;
+    }
+    if (pairs_) {
+      joinPairs(anchor, part, batch);
+    } else {
+      joinMasks(anchor, part);
     }
   }
-  sortPart(block, part);
 }
 
 // Pairs one anchor with every partner of its class at a skip of the block
 // at which the start fits. The first check is done on every pair without a
 // branch, keeping the survivors for the other checks.
-void JoinScan::joinAnchor(int anchor, const Block& block, Part* part, int* batch) {
+void JoinScan::joinPairs(int anchor, Part* part, int* batch) {
   const int x = anchors_[static_cast<std::size_t>(anchor)];
-  int last = block.end - 1;
-  if (x < block.full_lo) last = x / anchor_index_;
-  if (x > block.full_hi) {
-    last = std::min(last, (job_.text_len - 1 - x) / (job_.pattern_len - 1 - anchor_index_));
-  }
-  if (last < block.first) return;
+  const int last = lastSkip(x);
+  if (last < block_.first) return;
   int quotient = 0;
   int residue = 0;
   split(x, &quotient, &residue);
-  // The cursor is an index into partners_ within the anchor's class.
   const int* q = partners_.data();
   int& cursor = cursors_[static_cast<std::size_t>(anchor)];
   const int limit = quotient + last;
@@ -358,84 +456,116 @@ void JoinScan::joinAnchor(int anchor, const Block& block, Part* part, int* batch
       kept += at[screen.offset * skip] == screen.letter ? 1 : 0;
       ++next;
     }
-    for (int k = 0; k < kept; ++k) confirm(x, batch[k], part);
+    for (int k = 0; k < kept; ++k) confirm(x, batch[k], 1, part);
     if (next < batch_end) break;
   }
-  part->pairs += next - cursor;
+  part->work += next - cursor;
   cursor = next;
 }
 
-void JoinScan::confirm(int x, int skip, Part* part) const {
+// Tests one anchor against the masks, kSkipsPerStep skips at a time.
+void JoinScan::joinMasks(int anchor, Part* part) {
+  const int x = anchors_[static_cast<std::size_t>(anchor)];
+  const int last = lastSkip(x);
+  if (last < block_.first) return;
+  long long steps = 0;
+  switch (masks_.size()) {
+    case 1: steps = sweepMasks(x, last, part, std::make_index_sequence<1>()); break;
+    case 2: steps = sweepMasks(x, last, part, std::make_index_sequence<2>()); break;
+    case 3: steps = sweepMasks(x, last, part, std::make_index_sequence<3>()); break;
+    default: steps = sweepMasks(x, last, part, std::make_index_sequence<4>()); break;
+  }
+  part->work += steps * kStepWork + kAnchorWork;
+}
+
+// The bits of one anchor's skips lie at a fixed bit offset within the bytes
+// of each map, so every step is one unaligned load and one shift per map:
+// 8 bytes shifted by at most 7 leave 57 good bits, of which 56 (7 whole
+// bytes) are used. All maps are ANDed: a branch per map would be
+// mispredicted about as often as it saves a load. The maps are unrolled by
+// their index, so that the pointers stay in registers.
+template <std::size_t... kMaps>
+long long JoinScan::sweepMasks(int x, int last, Part* part, std::index_sequence<kMaps...>) {
+  std::array<const unsigned char*, sizeof...(kMaps)> at;
+  std::array<unsigned, sizeof...(kMaps)> shift;
+  for (std::size_t m = 0; m < at.size(); ++m) {
+    const long long bit = masks_[m].origin(x) + block_.first;
+    at[m] = masks_[m].bytes.data() + (bit >> 3);
+    shift[m] = static_cast<unsigned>(bit & 7);
+  }
+  constexpr std::uint64_t kWholeStep = (std::uint64_t{1} << kSkipsPerStep) - 1;
+  long long steps = 0;
+  for (int base = block_.first;; base += kSkipsPerStep) {
+    ++steps;
+    const int left = last - base;
+    std::uint64_t mask = left >= kSkipsPerStep - 1 ? kWholeStep : (std::uint64_t{2} << left) - 1;
+    mask = (mask & ... & (loadBytes(at[kMaps]) >> shift[kMaps]));
+    ((at[kMaps] += kSkipsPerStep / 8), ...);
+    while (mask != 0) {
+      confirm(x, base + std::countr_zero(mask), 0, part);
+      mask &= mask - 1;
+    }
+    if (left < kSkipsPerStep) return steps;
+  }
+}
+
+// Tests the remaining letters and chains the hit to its skip's.
+void JoinScan::confirm(int x, int skip, std::size_t first_check, Part* part) {
   const unsigned char* at = text_ + x;
-  for (std::size_t k = 1; k < checks_.size(); ++k) {
+  for (std::size_t k = first_check; k < checks_.size(); ++k) {
     if (at[checks_[k].offset * skip] != checks_[k].letter) return;
   }
-  part->raw.push_back({skip, x - anchor_index_ * skip});
+  if (part->spare == part->spare_end) {
+    part->spare = newHitRun(kNodesPerRun);
+    part->spare_end = part->spare + kNodesPerRun;
+  }
+  Hit* node = part->spare++;
+  node->skip = skip;
+  node->pos = x - anchor_index_ * skip + 1;
+  node->next = nullptr;
+  const auto k = static_cast<std::size_t>(skip - block_.first);
+  if (part->last[k] == nullptr) {
+    part->first[k] = node;
+  } else {
+    part->last[k]->next = node;
+  }
+  part->last[k] = node;
+  part->work += kHitWork;
 }
 
-// A stable counting sort by skip: within a skip the starts stay ascending,
-// since the anchors were taken in ascending order.
-void JoinScan::sortPart(const Block& block, Part* part) const {
-  const auto skips = static_cast<std::size_t>(block.end - block.first);
-  part->skip_start.assign(skips + 1, 0);
-  for (const Found& found : part->raw) {
-    ++part->skip_start[static_cast<std::size_t>(found.skip - block.first) + 1];
-  }
-  for (std::size_t k = 1; k <= skips; ++k) part->skip_start[k] += part->skip_start[k - 1];
-  part->fill.assign(part->skip_start.begin(), part->skip_start.end() - 1);
-  part->sorted.resize(part->raw.size());
-  for (const Found& found : part->raw) {
-    const auto k = static_cast<std::size_t>(found.skip - block.first);
-    part->sorted[static_cast<std::size_t>(part->fill[k]++)] = found;
-  }
-}
-
-// Appends the block's hits skip by skip, merging the two threads' starts,
-// with the marks that fall inside the block.
-void JoinScan::appendBlock(const Block& block, Hit** tail, bool* found) const {
-  const Part& one = parts_[0];
-  const Part& two = parts_[1];
-  for (int skip = block.first; skip < block.end; ++skip) {
-    if (skip > block.first && job_.markDue(skip)) {
+// Links the block's chains behind the list skip by skip, with the marks
+// that fall inside the block. While the list is empty the head takes the
+// first hit itself, as appendHit does.
+void JoinScan::appendBlock(Hit** tail, bool* found) const {
+  for (int skip = block_.first; skip < block_.end; ++skip) {
+    if (skip > block_.first && job_.markDue(skip)) {
       writeProgressMark(*found);
       *found = false;
     }
-    const auto k = static_cast<std::size_t>(skip - block.first);
-    int a = one.skip_start[k];
-    const int a_end = one.skip_start[k + 1];
-    int b = 0;
-    int b_end = 0;
-    if (part_count_ == 2) {
-      b = two.skip_start[k];
-      b_end = two.skip_start[k + 1];
-    }
-    while (a < a_end || b < b_end) {
-      int start = 0;
-      if (b == b_end || (a < a_end && one.sorted[static_cast<std::size_t>(a)].start <
-                                          two.sorted[static_cast<std::size_t>(b)].start)) {
-        start = one.sorted[static_cast<std::size_t>(a++)].start;
+    const auto k = static_cast<std::size_t>(skip - block_.first);
+    for (int p = 0; p < part_count_; ++p) {
+      Hit* first = parts_[p].first[k];
+      if (first == nullptr) continue;
+      Hit* last = parts_[p].last[k];
+      if ((*tail)->skip == -1) {
+        **tail = *first;
+        if (first != last) *tail = last;
       } else {
-        start = two.sorted[static_cast<std::size_t>(b++)].start;
+        (*tail)->next = first;
+        *tail = last;
       }
-      appendHit(tail, skip, start + 1);
       *found = true;
     }
   }
 }
 
-// Grows the blocks while they are cheap and shrinks them where pairs or
-// hits are dense, so that each takes a few milliseconds and its buffers stay
-// small.
+// Grows the blocks while they are cheap and shrinks them where the work is
+// dense, so that each takes a few milliseconds.
 int JoinScan::nextBlockSize(int size) const {
-  long long pairs = parts_[0].pairs;
-  auto hits = static_cast<long long>(parts_[0].raw.size());
-  if (part_count_ == 2) {
-    pairs += parts_[1].pairs;
-    hits += static_cast<long long>(parts_[1].raw.size());
-  }
-  long long next = 2LL * size;
-  if (pairs > 0) next = std::min(next, fastScanTuning.block_pairs * size / pairs);
-  if (hits > 0) next = std::min(next, fastScanTuning.block_hits * size / hits);
+  long long work = parts_[0].work;
+  if (part_count_ == 2) work += parts_[1].work;
+  long long next = 8LL * size;
+  if (work > 0) next = std::min(next, fastScanTuning.block_work * size / work);
   next = std::min<long long>(next, fastScanTuning.max_block_skips);
   return static_cast<int>(std::max(next, 1LL));
 }
@@ -451,12 +581,12 @@ void JoinScan::run(Hit* head) {
     }
     // The plain loop polls nothing at a skip without start positions.
     if (skip > last_skip_ || stopRequested()) break;
-    const Block block = makeBlock(skip, skip + std::min(size, last_skip_ + 1 - skip));
-    runBlock(block);
+    setBlock(skip, skip + std::min(size, last_skip_ + 1 - skip));
+    runBlock();
     if (parts_[0].stopped || parts_[1].stopped) break;
-    appendBlock(block, &tail, &found);
+    appendBlock(&tail, &found);
     size = nextBlockSize(size);
-    skip = block.end;
+    skip = block_.end;
   }
 }
 

@@ -1,7 +1,9 @@
 // The joined scan behind findSequences: instead of trying every start
-// position of every skip, it pairs the occurrences of the two rarest letters
-// of the search string whose distance gives a skip, and checks the other
-// letters only there. Its output (hits, marks, result) is the plain loop's.
+// position of every skip, it starts from the occurrences of the rarest letter
+// of the search string (the anchors) and, per anchor, either pairs it with
+// the occurrences of the second rarest letter whose distance gives a skip, or
+// tests 64 skips at once against bit maps of the other letters. Its output
+// (hits, marks, result) is the plain loop's.
 #ifndef SRC_SEARCH_FAST_SCAN_H_
 #define SRC_SEARCH_FAST_SCAN_H_
 
@@ -22,15 +24,22 @@ void fastScan(const ScanJob& job, Hit* head);
 
 // Sizes that shape the work without changing its result; tests shrink them
 // to reach, on short texts, the paths that long texts take.
-struct FastScanTuning {
-  int max_block_skips;       // most skips joined in one block; 1 to 65536
-  long long block_pairs;     // pairs a block aims at (a few milliseconds)
-  long long block_hits;      // hits a block aims at, which bounds its buffers
-  long long parallel_pairs;  // estimated pairs of a whole scan from which a
-                             // second thread joins half of every block
+enum class JoinMethod {
+  kCheapest,  // whichever the letter counts say costs less
+  kPairs,     // anchor and partner occurrences paired by their distance
+  kMasks,     // 64 skips per anchor at once, against bit maps
 };
 
-// The defaults above; the program never changes them.
+struct FastScanTuning {
+  JoinMethod method;
+  int max_block_skips;      // most skips joined in one block; 1 or more
+  long long block_work;     // work a block aims at (a few milliseconds), in
+                            // units of one screened pair
+  long long parallel_work;  // estimated work of a whole scan from which a
+                            // second thread joins half of every block
+};
+
+// Starts at sizes that suit long texts; the program never changes them.
 extern FastScanTuning fastScanTuning;
 
 // Test hook: when set, called at every poll of interrupted, from either

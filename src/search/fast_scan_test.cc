@@ -78,10 +78,16 @@ class FastScan : public testing::Test {
   // Random sizes for the blocks and the switch to two threads, so that short
   // texts cross block boundaries and the merge of the two threads' hits.
   void shuffleTuning() {
+    fastScanTuning.method = randomMethod();
     fastScanTuning.max_block_skips = pick(1, 40);
-    fastScanTuning.block_pairs = pick(1, 400);
-    fastScanTuning.block_hits = pick(1, 100);
-    fastScanTuning.parallel_pairs = pick(0, 1) == 0 ? 0 : 1LL << 40;
+    fastScanTuning.block_work = pick(1, 400);
+    fastScanTuning.parallel_work = pick(0, 1) == 0 ? 0 : 1LL << 40;
+  }
+
+  JoinMethod randomMethod() {
+    static constexpr JoinMethod kMethods[] = {JoinMethod::kCheapest, JoinMethod::kPairs,
+                                              JoinMethod::kMasks};
+    return kMethods[pick(0, 2)];
   }
 
   int pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
@@ -183,9 +189,10 @@ TEST_F(FastScan, MatchesThePlainLoopOnLongerTextsWithTwoThreads) {
     c.text = randomString(randomAlphabet() + c.pattern, pick(1500, 3000));
     c.all_skips = pick(0, 1);
     c.skip_limit = pick(50, 1500);
-    fastScanTuning.parallel_pairs = 0;
+    fastScanTuning.method = randomMethod();
+    fastScanTuning.parallel_work = 0;
     fastScanTuning.max_block_skips = pick(1, 1 << 16);
-    fastScanTuning.block_hits = pick(50, 5000);
+    fastScanTuning.block_work = pick(50, 50000);
     const Outcome plain = run(findSequencesPlain, c);
     const Outcome fast = run(findSequences, c);
     ASSERT_EQ(fast.hits, plain.hits) << describe(c);

@@ -1,6 +1,7 @@
 #include "search/hits.h"
 
 #include <cstdlib>
+#include <mutex>
 
 #include "util/memory.h"
 
@@ -16,6 +17,16 @@ struct HitBlock {
 
 HitBlock* blocks = nullptr;  // the newest block first
 
+// A block of newHitRun: a header the size of a node, then the run.
+struct RunHeader {
+  RunHeader* next;
+  void* unused;
+};
+static_assert(sizeof(RunHeader) == sizeof(Hit));
+
+std::mutex runs_lock;
+RunHeader* runs = nullptr;  // the newest run first
+
 }  // namespace
 
 Hit* newHit() {
@@ -27,11 +38,25 @@ Hit* newHit() {
   return &blocks->hits[blocks->used++];
 }
 
+Hit* newHitRun(int count) {
+  auto* run = static_cast<RunHeader*>(getmem(static_cast<int>(sizeof(Hit)) * (count + 1)));
+  const std::lock_guard<std::mutex> hold(runs_lock);
+  run->next = runs;
+  runs = run;
+  return reinterpret_cast<Hit*>(run + 1);
+}
+
 void freeHitNodes() {
   while (blocks != nullptr) {
     HitBlock* next = blocks->next;
     std::free(blocks);
     blocks = next;
+  }
+  const std::lock_guard<std::mutex> hold(runs_lock);
+  while (runs != nullptr) {
+    RunHeader* next = runs->next;
+    std::free(runs);
+    runs = next;
   }
 }
 

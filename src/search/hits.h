@@ -9,7 +9,12 @@
 // (16 bytes a hit) and all of them are given back at once by freeHitNodes.
 Hit* newHit();
 
-// Frees every node that newHit gave out. The list heads, which belong to the
+// Returns count zeroed nodes in a row, for a scan thread to fill and link
+// itself. Safe to call from several threads at once. The nodes are freed by
+// freeHitNodes with all others, whether used or not. REQUIRES: count >= 1.
+Hit* newHitRun(int count);
+
+// Frees every node that newHit and newHitRun gave out. The list heads, which belong to the
 // command loop, are not touched: the caller resets their next links.
 void freeHitNodes();
 
