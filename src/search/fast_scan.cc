@@ -212,8 +212,8 @@ JoinScan::JoinScan(const ScanJob& job)
   const ByteCounts counts = countBytes(job);
   std::vector<int> by_rarity(static_cast<std::size_t>(job.pattern_len));
   for (int k = 0; k < job.pattern_len; ++k) by_rarity[static_cast<std::size_t>(k)] = k;
-  std::stable_sort(by_rarity.begin(), by_rarity.end(), [&](int a, int b) {
-    return counts[letter(a)] < counts[letter(b)];
+  std::sort(by_rarity.begin(), by_rarity.end(), [&](int a, int b) {
+    return counts[letter(a)] != counts[letter(b)] ? counts[letter(a)] < counts[letter(b)] : a < b;
   });
   // The start positions that the plain loop tries, times the chance that a
   // start shows the rarest letter (and the second rarest) where they belong.
