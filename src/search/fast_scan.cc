@@ -15,7 +15,7 @@
 #include "driver/main_info.h"
 #include "search/hits.h"
 
-FastScanTuning fastScanTuning = {JoinMethod::kCheapest, 1 << 14, 1LL << 24, 1LL << 22};
+FastScanTuning fastScanTuning = {JoinMethod::kCheapest, 1 << 13, 1LL << 24, 1LL << 22};
 void (*fastScanPollHook)() = nullptr;
 
 namespace {
@@ -122,6 +122,24 @@ struct Part {
   bool stopped = false;     // interrupted was seen and the block dropped
 };
 
+// The large buffers of a scan. A search run scans the text and then its
+// mirror, which need buffers of the same sizes: kept from one scan for the
+// next, they are allocated once, instead of the first scan's lying freed
+// under the second one's hit nodes, still taking memory.
+struct Buffers {
+  std::vector<int> anchors;
+  std::vector<int> partners;
+  std::vector<int> cursors;
+  std::array<std::vector<unsigned char>, kMaxMaskLetters> mask_bytes;
+  std::array<std::vector<Hit*>, 2> first;
+  std::array<std::vector<Hit*>, 2> last;
+};
+
+Buffers& keptBuffers() {
+  static Buffers buffers;
+  return buffers;
+}
+
 ByteCounts countBytes(const ScanJob& job) {
   ByteCounts counts{};
   const auto* text = reinterpret_cast<const unsigned char*>(job.text);
@@ -148,7 +166,7 @@ class JoinScan {
   void collectAnchors();
   void buildPartners(int partner_index);
   void startCursors();
-  MaskLetter buildMask(int index) const;
+  MaskLetter buildMask(int index);
 
   void setBlock(int first, int end);
   int lastSkip(int x) const;
@@ -169,13 +187,14 @@ class JoinScan {
     *residue = x - *quotient * spacing_;
   }
 
+  Buffers buffers_;  // taken from keptBuffers() and given back at the end
   const ScanJob& job_;
   const unsigned char* text_;
   const unsigned char* pattern_;
   int last_skip_;  // highest skip with a start position, within max_skip
   bool pairs_ = false;
   int anchor_index_ = 0;      // index in the string of the anchor letter
-  std::vector<int> anchors_;  // its positions in the text, ascending
+  std::vector<int>& anchors_ = buffers_.anchors;  // its positions, ascending
   std::vector<Check> checks_;  // letters tested byte by byte, rarest first
 
   // Pairs: the partner letter stands spacing_ letters after the anchor.
@@ -185,10 +204,10 @@ class JoinScan {
   // The partner letter's positions y, split by y mod spacing_: per residue
   // class the quotients y / spacing_, ascending, closed by INT_MAX, so that
   // anchor x pairs with its class's quotients q at skip q - x / spacing_.
-  std::vector<int> partners_;
+  std::vector<int>& partners_ = buffers_.partners;
   std::vector<int> class_start_;  // per residue class, its first entry
-  std::vector<int> cursors_;      // per anchor: index in partners_ of its
-                                  // first partner not yet paired
+  // Per anchor: index in partners_ of its first partner not yet paired.
+  std::vector<int>& cursors_ = buffers_.cursors;
 
   // Masks: the letters that bit maps test.
   std::vector<MaskLetter> masks_;
@@ -204,10 +223,16 @@ class JoinScan {
 };
 
 JoinScan::JoinScan(const ScanJob& job)
-    : job_(job),
+    : buffers_(std::move(keptBuffers())),
+      job_(job),
       text_(reinterpret_cast<const unsigned char*>(job.text)),
       pattern_(reinterpret_cast<const unsigned char*>(job.pattern)),
       last_skip_(std::min(job.max_skip, job.lastFittingSkip())) {
+  anchors_.clear();
+  for (int p = 0; p < 2; ++p) {
+    parts_[p].first = std::move(buffers_.first[static_cast<std::size_t>(p)]);
+    parts_[p].last = std::move(buffers_.last[static_cast<std::size_t>(p)]);
+  }
   if (last_skip_ < 1) return;
   const ByteCounts counts = countBytes(job);
   std::vector<int> by_rarity(static_cast<std::size_t>(job.pattern_len));
@@ -238,10 +263,17 @@ JoinScan::JoinScan(const ScanJob& job)
 }
 
 JoinScan::~JoinScan() {
-  if (!helper_.joinable()) return;
-  quit_ = true;
-  go_.release();
-  helper_.join();
+  if (helper_.joinable()) {
+    quit_ = true;
+    go_.release();
+    helper_.join();
+  }
+  for (std::size_t m = 0; m < masks_.size(); ++m) buffers_.mask_bytes[m] = std::move(masks_[m].bytes);
+  for (int p = 0; p < 2; ++p) {
+    buffers_.first[static_cast<std::size_t>(p)] = std::move(parts_[p].first);
+    buffers_.last[static_cast<std::size_t>(p)] = std::move(parts_[p].last);
+  }
+  keptBuffers() = std::move(buffers_);
 }
 
 // Every pair costs the same whatever the letters' distance in the string,
@@ -336,7 +368,7 @@ void JoinScan::startCursors() {
   }
 }
 
-MaskLetter JoinScan::buildMask(int index) const {
+MaskLetter JoinScan::buildMask(int index) {
   MaskLetter mask;
   mask.offset = index - anchor_index_;
   mask.stride = std::abs(mask.offset);
@@ -349,6 +381,7 @@ MaskLetter JoinScan::buildMask(int index) const {
     total += mask.class_size.back();
   }
   // Room for the last 8-byte load.
+  mask.bytes = std::move(buffers_.mask_bytes[masks_.size()]);
   mask.bytes.assign(static_cast<std::size_t>(total / 8 + 9), 0);
   const unsigned char wanted = letter(index);
   for (int pos = 0; pos < text_len; ++pos) {

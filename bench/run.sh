@@ -1,0 +1,133 @@
+#!/usr/bin/env bash
+# Benchmarks the scan on the letters of the King James Bible: the plain loop
+# against the joined scan in the same run, Ctrl-C latency, the loader's peak
+# memory, and the real program on a scripted session. Prints a Markdown
+# table. Usage: bench/run.sh [fast-runs (default 3)]
+#
+# The corpus comes from Debian's bible-kjv-text (read through the bible
+# program of bible-kjv), installed when missing: every verse without its
+# reference, letters only, upper case, 3,222,423 bytes. The plain loop over
+# all skips (about 25 minutes) is not run whole: a sample of its skips is
+# timed and scaled by the number of start positions, and marked "est.".
+# The machine may be shared: the joined scan's time is the best of its runs.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$root/build-bench
+corpus_dir=$root/bench/corpus
+raw=$corpus_dir/kjv-verses.txt
+corpus=$corpus_dir/kjv-letters.txt
+fast_runs=${1:-3}
+sample_skips=2000
+
+as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
+
+make_corpus() {
+  if ! command -v bible > /dev/null; then
+    as_root apt-get update -qq
+    as_root apt-get install -y -qq bible-kjv bible-kjv-text > /dev/null
+  fi
+  mkdir -p "$corpus_dir"
+  # -f: one verse a line, each after its reference ("Ge1:1 In the ...").
+  bible -f "Gen1:1-Rev22:21" > "$raw"
+  sed 's/^[^ ]* //' "$raw" | tr -cd 'A-Za-z' | tr 'a-z' 'A-Z' > "$corpus"
+}
+
+[ -s "$corpus" ] || make_corpus
+size=$(wc -c < "$corpus")
+if [ "$size" != 3222423 ]; then
+  echo "corpus is $size bytes, not 3222423: remove $corpus_dir and run again" >&2
+  exit 1
+fi
+
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DELSSCAN_BENCH=ON \
+      -DELSSCAN_TESTS=OFF > /dev/null
+cmake --build "$build" -j2 --target scan_bench elsScan > /dev/null
+bench=$build/bench/scan_bench
+
+# value KEY LINE: the value of KEY=... in a line of scan_bench output.
+value() { sed -n "s/.*\\b$1=\\([^ ]*\\).*/\\1/p" <<< "$2"; }
+mb() { awk -v b="$1" 'BEGIN { printf "%.1f MB", b / 1e6 }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.0fx", a / b }'; }
+
+# best_fast STRING ALL: the fastest of the joined scan's runs.
+best_fast() {
+  local best="" line
+  for _ in $(seq "$fast_runs"); do
+    line=$("$bench" scan "$corpus" fast "$1" "$2" 2> /dev/null)
+    if [ -z "$best" ] || awk -v a="$(value seconds "$line")" -v b="$(value seconds "$best")" \
+        'BEGIN { exit !(a < b) }'; then
+      best=$line
+    fi
+  done
+  echo "$best"
+}
+
+echo "Corpus: $corpus ($size bytes); $(nproc) cores; $(date -u +%Y-%m-%d)"
+echo
+echo "| Workload, both directions | Hits (forward + backward) | Plain loop | Joined scan | Speed-up | Target | Same hits | Peak memory plain / joined | Joined, bytes per hit |"
+echo "|---|---|---|---|---|---|---|---|---|"
+row() {  # label string all target
+  local fast plain hits fast_s plain_s plain_text same plain_mem per_hit
+  fast=$(best_fast "$2" "$3")
+  hits="$(value forward "$fast") + $(value backward "$fast")"
+  fast_s=$(value seconds "$fast")
+  if [ "$3" = 1 ]; then
+    plain=$("$bench" sample "$corpus" "$2" "$3" "$sample_skips" 2> /dev/null)
+    plain_s=$(value estimated_seconds "$plain")
+    plain_text="$(awk -v s="$plain_s" 'BEGIN { printf "%.0f s (%.1f min)", s, s / 60 }') est."
+    same="not run whole"
+    plain_mem="-"
+  else
+    plain=$("$bench" scan "$corpus" plain "$2" "$3" 2> /dev/null)
+    plain_s=$(value seconds "$plain")
+    plain_text="$(printf '%.2f s' "$plain_s")"
+    same=$([ "$(value checksum "$plain")" = "$(value checksum "$fast")" ] && echo yes || echo NO)
+    plain_mem=$(mb "$(value peak_bytes "$plain")")
+  fi
+  per_hit=$(awk -v b="$(value peak_bytes "$fast")" -v f="$(value forward "$fast")" \
+            -v r="$(value backward "$fast")" 'BEGIN { printf "%.2f", b / (f + r) }')
+  printf '| `%s` | %s | %s | %.3f s | %s | %s | %s | %s / %s | %s |\n' "$1" "$hits" \
+    "$plain_text" "$fast_s" "$(ratio "$plain_s" "$fast_s")" "$4" "$same" "$plain_mem" \
+    "$(mb "$(value peak_bytes "$fast")")" "$per_hit"
+}
+row "/MOSES" MOSES 0 "200x"
+row "/GOD" GOD 0 "50x, <= 16 B/hit"
+row "/MOSES/a" MOSES 1 "under 5 s"
+
+echo
+echo "| Ctrl-C during | Worst time from SIGINT to the scan's return | Scans stopped |"
+echo "|---|---|---|"
+for workload in "MOSES 0 /MOSES" "GOD 0 /GOD" "MOSES 1 /MOSES/a"; do
+  set -- $workload
+  line=$("$bench" interrupt "$corpus" "$1" "$2" 20 2> /dev/null)
+  printf '| `%s` | %s ms | %s of %s |\n' "$3" "$(value worst_latency_ms "$line")" \
+    "$(value stopped "$line")" "$(value trials "$line")"
+done
+
+echo
+line=$("$bench" load "$raw")
+file_bytes=$(value file_bytes "$line")
+peak=$(value peak_bytes "$line")
+echo "| Loading | File | Peak memory | Peak / file |"
+echo "|---|---|---|---|"
+printf '| the verses, line breaks and all | %s | %s | %s |\n' "$(mb "$file_bytes")" "$(mb "$peak")" \
+  "$(awk -v p="$peak" -v f="$file_bytes" 'BEGIN { printf "%.2f", p / f }')"
+
+# The real program: a search and a listing again of its 53,067 hits, each
+# page answered with an empty line, then q; all output to /dev/null.
+session=$build/bench-session.txt
+blank_lines() { awk -v n="$1" 'BEGIN { for (i = 0; i < n; ++i) print "" }'; }
+{ echo "/MOSES"; blank_lines 3000; echo "v"; blank_lines 3000; echo "q"; } > "$session"
+start=$(date +%s.%N)
+"$build/elsScan" "$corpus" < "$session" > /dev/null 2> "$build/bench-session.err" || true
+end=$(date +%s.%N)
+echo
+echo "| End to end | Time |"
+echo "|---|---|"
+if grep -q "searching forward" "$build/bench-session.err"; then
+  printf '| `elsScan` on the corpus: `/MOSES`, `v`, `q`, output to /dev/null | %.2f s |\n' \
+    "$(awk -v a="$start" -v b="$end" 'BEGIN { print b - a }')"
+else
+  echo '| `elsScan` on the corpus: `/MOSES`, `v`, `q` | not measured: this build has no search command yet |'
+fi

@@ -1,0 +1,222 @@
+// Measures one workload of the scan per run, so that every measurement
+// starts from a fresh heap: a search in both directions with either engine,
+// a sample of the plain loop's skips for the workloads too long to run
+// whole, Ctrl-C latency, and the loader's peak memory. Prints one line of
+// key=value pairs for bench/run.sh to put into its table. Linux only: the
+// peak memory comes from /proc/self/status.
+//
+//   scan_bench scan <text> <plain|fast> <string> <all_skips 0|1>
+//   scan_bench sample <text> <string> <all_skips 0|1> <skips per direction>
+//   scan_bench interrupt <text> <string> <all_skips 0|1> <trials>
+//   scan_bench load <file>
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <signal.h>
+#include <unistd.h>
+
+#include "driver/interrupt.h"
+#include "driver/main_info.h"
+#include "search/hits.h"
+#include "search/scan.h"
+#include "search/scan_job.h"
+#include "text/loader.h"
+#include "util/platform.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// A field of /proc/self/status in bytes (the file gives kB).
+long long statusBytes(const char* field) {
+  std::FILE* status = std::fopen("/proc/self/status", "r");
+  if (status == nullptr) return -1;
+  char line[256];
+  long long kb = -1;
+  const std::size_t length = std::strlen(field);
+  while (std::fgets(line, sizeof line, status) != nullptr) {
+    if (std::strncmp(line, field, length) == 0 && line[length] == ':') {
+      kb = std::atoll(line + length + 1);
+    }
+  }
+  std::fclose(status);
+  return kb * 1024;
+}
+
+// Makes VmHWM start again from the present VmRSS.
+void resetPeak() {
+  std::FILE* refs = std::fopen("/proc/self/clear_refs", "w");
+  if (refs == nullptr) return;
+  std::fputs("5", refs);
+  std::fclose(refs);
+}
+
+char* loadCorpus(const char* path) {
+  resetMainInfo();
+  char* text = loadText(path);
+  if (text == nullptr) std::exit(2);
+  mainInfo.text = text;
+  mainInfo.textLen = static_cast<int>(std::strlen(text));
+  return text;
+}
+
+void reverseInPlace(char* text) { std::reverse(text, text + std::strlen(text)); }
+
+// Hits in the list, and a checksum of their order that two engines must share.
+void summarize(const Hit* head, long long* count, unsigned long long* checksum) {
+  for (const Hit* hit = head; hit != nullptr && hit->skip != -1; hit = hit->next) {
+    ++*count;
+    *checksum = (*checksum * 1000003u) ^ static_cast<unsigned long long>(hit->skip) << 32 ^
+                static_cast<unsigned>(hit->pos);
+  }
+}
+
+// Both directions, as a search run does them: forward, then the reversed
+// text, restored afterwards; both lists stay until the end.
+int runScan(int argc, char** argv) {
+  if (argc != 6) return 2;
+  char* text = loadCorpus(argv[2]);
+  const bool plain = std::strcmp(argv[3], "plain") == 0;
+  const char* pattern = argv[4];
+  const int all_skips = std::atoi(argv[5]);
+  auto* scan = plain ? findSequencesPlain : findSequences;
+  Hit forward = {};
+  Hit backward = {};
+  const long long rss_before = statusBytes("VmRSS");
+  resetPeak();
+  const Clock::time_point start = Clock::now();
+  scan(all_skips, pattern, text, &forward);
+  const double forward_seconds = secondsSince(start);
+  reverseInPlace(text);
+  scan(all_skips, pattern, text, &backward);
+  reverseInPlace(text);
+  const double seconds = secondsSince(start);
+  const long long peak = statusBytes("VmHWM") - rss_before;
+  long long forward_hits = 0;
+  long long backward_hits = 0;
+  unsigned long long checksum = 0;
+  summarize(&forward, &forward_hits, &checksum);
+  summarize(&backward, &backward_hits, &checksum);
+  std::printf("seconds=%.4f forward_seconds=%.4f forward=%lld backward=%lld peak_bytes=%lld "
+              "checksum=%016llx\n",
+              seconds, forward_seconds, forward_hits, backward_hits, peak, checksum);
+  return 0;
+}
+
+// The plain loop costs one poll and one compare per start position, so its
+// time for a whole scan is the time of a sample of skips spread over the
+// range, scaled by all start positions over the sample's.
+int runSample(int argc, char** argv) {
+  if (argc != 6) return 2;
+  char* text = loadCorpus(argv[2]);
+  const char* pattern = argv[3];
+  const int all_skips = std::atoi(argv[4]);
+  const int samples = std::atoi(argv[5]);
+  const int text_len = mainInfo.textLen;
+  const int pattern_len = static_cast<int>(std::strlen(pattern));
+  int max_skip = text_len / (pattern_len - 1);
+  if (all_skips == 0) max_skip = std::min(max_skip, mainInfo.skipLimit);
+  const ScanJob job = {text, text_len, pattern, pattern_len, max_skip, 0};
+  const int last = std::min(max_skip, job.lastFittingSkip());
+  double all_starts = 0;
+  for (int skip = 1; skip <= last; ++skip) all_starts += text_len - (pattern_len - 1) * skip;
+  double estimate = 0;
+  for (int direction = 0; direction < 2; ++direction) {
+    double sample_starts = 0;
+    Hit head = {-1, 0, nullptr};
+    Hit* tail = &head;
+    bool found = false;
+    const Clock::time_point start = Clock::now();
+    for (int k = 0; k < samples; ++k) {
+      const int skip = 1 + static_cast<int>(static_cast<long long>(last - 1) * k / std::max(1, samples - 1));
+      sample_starts += text_len - (pattern_len - 1) * skip;
+      plainScanSkip(job, skip, &tail, &found);
+    }
+    estimate += secondsSince(start) * all_starts / sample_starts;
+    freeHitNodes();
+    reverseInPlace(text);
+  }
+  std::printf("estimated_seconds=%.1f sampled_skips=%d of=%d\n", estimate, samples, last);
+  return 0;
+}
+
+// Sends a real SIGINT to the process at a random moment of a scan and
+// measures how long the scan takes to return after it.
+int runInterrupt(int argc, char** argv) {
+  if (argc != 6) return 2;
+  char* text = loadCorpus(argv[2]);
+  const char* pattern = argv[3];
+  const int all_skips = std::atoi(argv[4]);
+  const int trials = std::atoi(argv[5]);
+  installInterruptHandler(sigint);
+  Hit head = {};
+  Clock::time_point start = Clock::now();
+  findSequences(all_skips, pattern, text, &head);
+  const double full = secondsSince(start);
+  freeHitNodes();
+  std::mt19937 rng(7);
+  double worst = 0;
+  int stopped = 0;
+  for (int trial = 0; trial < trials; ++trial) {
+    const auto delay = std::chrono::duration<double>(
+        std::uniform_real_distribution<double>(0.05, 0.9)(rng) * full);
+    Clock::time_point sent;
+    std::thread ctrl_c([&] {
+      std::this_thread::sleep_for(delay);
+      sent = Clock::now();
+      kill(getpid(), SIGINT);
+    });
+    start = Clock::now();
+    findSequences(all_skips, pattern, text, &head);
+    const Clock::time_point returned = Clock::now();
+    ctrl_c.join();
+    freeHitNodes();
+    if (returned < sent) continue;  // the scan ended before the signal
+    ++stopped;
+    worst = std::max(worst, std::chrono::duration<double>(returned - sent).count());
+  }
+  std::printf("worst_latency_ms=%.2f stopped=%d trials=%d full_seconds=%.3f\n", worst * 1000,
+              stopped, trials, full);
+  return 0;
+}
+
+int runLoad(int argc, char** argv) {
+  if (argc != 3) return 2;
+  resetMainInfo();
+  const long long rss_before = statusBytes("VmRSS");
+  resetPeak();
+  char* text = loadText(argv[2]);
+  if (text == nullptr) return 2;
+  const long long peak = statusBytes("VmHWM") - rss_before;
+  std::FILE* file = std::fopen(argv[2], "rb");
+  std::fseek(file, 0, SEEK_END);
+  const long file_bytes = std::ftell(file);
+  std::fclose(file);
+  std::printf("file_bytes=%ld text_bytes=%zu peak_bytes=%lld\n", file_bytes, std::strlen(text),
+              peak);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return 2;
+  const std::string mode = argv[1];
+  if (mode == "scan") return runScan(argc, argv);
+  if (mode == "sample") return runSample(argc, argv);
+  if (mode == "interrupt") return runInterrupt(argc, argv);
+  if (mode == "load") return runLoad(argc, argv);
+  return 2;
+}
