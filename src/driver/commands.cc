@@ -4,7 +4,9 @@
 #include <cstring>
 #include <string>
 
+#include "display/grid.h"
 #include "driver/main_info.h"
+#include "select/selection.h"
 #include "util/console.h"
 #include "util/message.h"
 
@@ -112,9 +114,33 @@ void dropSelection() {
   errmsg("... selected strings were ommited!\n");
 }
 
-void select(const char* arg, ListHeads*) {
+// s [n]: drop the selection, or add hit n to it.
+void select(const char* arg, ListHeads* heads) {
   arg = skipBlanks(arg);
-  if (*arg == '\0') dropSelection();
+  if (*arg == '\0') {
+    dropSelection();
+    return;
+  }
+  if (pickHit(kSelectHit, readNumber(arg), &heads->forwardHits,
+              &heads->backwardHits, &heads->selections) == 0) {
+    ++mainInfo.selectedCount;
+  }
+}
+
+// p n: hit n in the grid.
+void showHit(const char* arg, const ListHeads* heads) {
+  pickHit(kShowHit, readNumber(arg), &heads->forwardHits, &heads->backwardHits,
+          nullptr);
+}
+
+// P: every selected string in one grid window.
+void showSelection(const ListHeads* heads) {
+  if (mainInfo.selectedCount == 0) {
+    errmsg("... no selected string\n");
+    return;
+  }
+  showSelectionWindow(mainInfo.height, mainInfo.width, mainInfo.text,
+                      &heads->selections);
 }
 
 }  // namespace
@@ -136,6 +162,18 @@ CommandResult runCommand(const std::string& line, ListHeads* heads) {
       break;
     case 's':
       select(arg, heads);
+      break;
+    case 'p':
+      showHit(arg, heads);
+      break;
+    case 'P':
+      showSelection(heads);
+      break;
+    case 'l':
+      listSelections(&heads->selections);
+      break;
+    case 'd':
+      deleteSelections(arg, &heads->selections);
       break;
     case 'w':
       setWindowSize(arg);
