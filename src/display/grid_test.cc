@@ -92,24 +92,6 @@ class Grid : public testing::Test {
   std::vector<Selection*> selections_{nullptr};
 };
 
-TEST_F(Grid, CentredOnHitWhoseSkipIsBelowTheWidth) {
-  EXPECT_EQ(hitWindow(3, 20, 24, 4, "abcd"),
-            "[skip=3, string=(20,24,29), top=-1, return=10]\n"
-            "  abcdefgh\n"
-            "ijklmnopqr\n"
-            "s<t>uv<w>xy<z>ab\n"
-            "<c>defghijkl\n");
-}
-
-TEST_F(Grid, SkipNotBelowTheWidthPutsOneLetterPerRowInOneColumn) {
-  EXPECT_EQ(hitWindow(12, 20, 38, 4, "abcd"),
-            "[skip=12, string=(20,38,56), top=15, return=12]\n"
-            "opqrs<t>uvwx\n"
-            "abcde<f>ghij\n"
-            "mnopq<r>stuv\n"
-            "yzabc<d>efgh\n");
-}
-
 TEST_F(Grid, WindowMovesUpAtTheEndOfTheText) {
   EXPECT_EQ(hitWindow(3, 95, 96, 4, "ab"),
             "[skip=3, string=(95,96,98), top=61, return=10]\n"
@@ -117,39 +99,6 @@ TEST_F(Grid, WindowMovesUpAtTheEndOfTheText) {
             "stuvwxyzab\n"
             "cdefghijkl\n"
             "mnop<q>rs<t>uv\n");
-}
-
-TEST_F(Grid, FixedAreaStartsAtTheTopPosition) {
-  fix(20, 10);
-  EXPECT_EQ(hitWindow(3, 20, 24, 3, "abcd"),
-            "[skip=3, string=(20,24,29), top=20, return=10]\n"
-            "<t>uv<w>xy<z>ab<c>\n"
-            "defghijklm\n"
-            "nopqrstuvw\n");
-  fix(25, 12);
-  EXPECT_EQ(hitWindow(3, 20, 24, 3, "abcd"),
-            "[skip=3, string=(20,24,29), top=25, return=12]\n"
-            "y<z>ab<c>defgh\n"
-            "klmnopqrst\n"
-            "wxyzabcdef\n");
-}
-
-TEST_F(Grid, FixedAreaBeforeTheTextShowsBlanks) {
-  fix(-9, 10);
-  EXPECT_EQ(hitWindow(3, 20, 24, 3, "abcd"),
-            "[skip=3, string=(20,24,29), top=-9, return=10]\n"
-            "          \n"
-            "abcdefghij\n"
-            "klmnopqrs<t>\n");
-}
-
-TEST_F(Grid, FixedAreaNearTheEndMovesUpAndEndsTheLastRowShort) {
-  fix(95, 10);
-  EXPECT_EQ(hitWindow(3, 20, 24, 3, "abcd"),
-            "[skip=3, string=(20,24,29), top=75, return=10]\n"
-            "wxyzabcdef\n"
-            "ghijklmnop\n"
-            "qrstuv\n");
 }
 
 TEST_F(Grid, ReturnLengthBelowTheWidthShowsOverlapHighlightedTwice) {
@@ -219,16 +168,6 @@ TEST_F(Grid, EmptySearchStringHighlightsNothingAndShowsTheStartAsLast) {
             "stuvwxyzab\n");
 }
 
-TEST_F(Grid, EachHighlightedByteHasItsOwnSwitchesInStreamOrder) {
-  const std::string raw = merged([] {
-    showHitWindow(1, 1, 1, 2, 10, "ab", mainInfo.text);
-  });
-  EXPECT_EQ(raw,
-            "[skip=1, string=(1,1,2), top=-4, return=10]\n"
-            "     \x1b[7m" "a" "\x1b[0m" "\x1b[7m" "b" "\x1b[0m" "cde\n"
-            "fghijklmno\n");
-}
-
 TEST_F(Grid, SelectionWindowIsPlacedAroundTheFirstString) {
   select({{3, 90, 3, nullptr}, {2, 80, 4, nullptr}});
   EXPECT_EQ(selectionWindow(4),
@@ -247,23 +186,7 @@ TEST_F(Grid, SelectionWindowIsPlacedAroundTheFirstString) {
             "tuv\n");
 }
 
-TEST_F(Grid, SelectionWindowUsesTheFirstStringsSkipAsRowLength) {
-  select({{12, 20, 3, nullptr}, {2, 80, 4, nullptr}, {5, 30, 2, nullptr}});
-  EXPECT_EQ(selectionWindow(3),
-            "[top=15, return=12]\n"
-            "opqrs<t>uvwx\n"
-            "abc<d>e<f>gh<i>j\n"
-            "mnopq<r>stuv\n");
-}
-
-TEST_F(Grid, SelectionWindowInAFixedArea) {
-  fix(20, 10);
-  select({{3, 20, 4, nullptr}, {1, 60, 3, nullptr}});
-  EXPECT_EQ(selectionWindow(3),
-            "[top=20, return=10]\n"
-            "<t>uv<w>xy<z>ab<c>\n"
-            "defghijklm\n"
-            "nopqrstuvw\n");
+TEST_F(Grid, SelectionWindowInAFixedAreaMovesUpNearTheEnd) {
   fix(95, 10);
   select({{3, 80, 3, nullptr}});
   EXPECT_EQ(selectionWindow(3),
@@ -280,14 +203,6 @@ TEST_F(Grid, SelectionWindowMarksAnOverlappingLetterInTheUpperRowOnly) {
             "[top=1, return=8]\n"
             "ab<c>de<f>gh<i>j\n"
             "ijk<l>mnopqr\n");
-}
-
-TEST_F(Grid, SelectionWindowHighlightsASharedLetterOnce) {
-  select({{1, 20, 2, nullptr}, {3, 20, 2, nullptr}});
-  EXPECT_EQ(selectionWindow(2),
-            "[top=5, return=10]\n"
-            "efghijklmn\n"
-            "opqrs<t><u>v<w>x\n");
 }
 
 TEST_F(Grid, SelectionWindowWritesTabsButBlanksCutDoubleByteHalves) {

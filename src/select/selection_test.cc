@@ -32,8 +32,6 @@ class Selecting : public testing::Test {
     mainInfo.text = text_.data();
     mainInfo.kindMap = kinds_.data();
     mainInfo.textLen = 100;
-    mainInfo.width = 10;
-    mainInfo.height = 3;
     std::strcpy(mainInfo.pattern, "ace");
     mainInfo.patternLen = 3;
     setHits(&heads_.forwardHits, {{2, 1}, {2, 27}, {2, 53}});
@@ -92,92 +90,6 @@ class Selecting : public testing::Test {
   std::string kinds_;
 };
 
-TEST_F(Selecting, NumbersRunOnFromTheForwardListIntoTheBackwardList) {
-  EXPECT_EQ(run({"s 4", "s 3", "l"}),
-            "... selected string area = (5,53)\n"
-            "... selected string area = (53,57)\n"
-            "eca: skip=24, string=(5,29,53)\n"
-            "ace: skip=2, string=(53,55,57)\n");
-  EXPECT_EQ(mainInfo.selectedCount, 2);
-  expectSpan(5, 57, 29, 55);
-}
-
-TEST_F(Selecting, InvalidNumbersChangeNothing) {
-  EXPECT_EQ(run({"s 6", "s 0", "s x", "p 6", "p -1", "p"}),
-            "... 6: invalid number; (1 - 5) available\n"
-            "... 0: invalid number; (1 - 5) available\n"
-            "... 0: invalid number; (1 - 5) available\n"
-            "... 6: invalid number; (1 - 5) available\n"
-            "... -1: invalid number; (1 - 5) available\n"
-            "... 0: invalid number; (1 - 5) available\n");
-  EXPECT_EQ(mainInfo.selectedCount, 0);
-  EXPECT_EQ(heads_.selections.next, nullptr);
-  expectSpan(-1, -1, 0, 0);
-}
-
-TEST_F(Selecting, WithoutHitsEveryNumberIsAnsweredNoneFound) {
-  mainInfo.forwardCount = 0;
-  mainInfo.backwardCount = 0;
-  EXPECT_EQ(run({"p 1", "s 1", "P"}),
-            "... none of searched string\n"
-            "... none of searched string\n"
-            "... no selected string\n");
-  EXPECT_EQ(mainInfo.selectedCount, 0);
-}
-
-TEST_F(Selecting, ShowingABackwardHitDrawsItInForwardTerms) {
-  EXPECT_EQ(run({"p 4"}),
-            "[skip=24, string=(5,29,53), top=0, return=24]\n"
-            " abcd<e>fghi\n"
-            "xyzab<c>defg\n"
-            "vwxyz<a>bcde\n");
-  EXPECT_EQ(mainInfo.selectedCount, 0);
-  expectSpan(-1, -1, 0, 0);
-}
-
-TEST_F(Selecting, SelectingTheSameHitTwiceKeepsTwoEqualStrings) {
-  EXPECT_EQ(run({"s 2", "s 2", "l"}),
-            "... selected string area = (27,31)\n"
-            "... selected string area = (27,31)\n"
-            "ace: skip=2, string=(27,29,31)\n"
-            "ace: skip=2, string=(27,29,31)\n");
-  expectSpan(27, 31, 29, 29);
-}
-
-TEST_F(Selecting, SelectionWindowDrawsEverySelectedString) {
-  run({"s 2", "s 4"});
-  EXPECT_EQ(run({"P"}),
-            "[top=14, return=10]\n"
-            "nopqrstuvw\n"
-            "xyz<a>b<c>d<e>fg\n"
-            "hijklmnopq\n");
-}
-
-TEST_F(Selecting, DeletingByNumberMovesLaterStringsDown) {
-  run({"s 1", "s 4", "s 2"});
-  EXPECT_EQ(run({"d 2", "l"}),
-            "... eca:(5,29,53) deleted\n"
-            "ace: skip=2, string=(1,3,5)\n"
-            "ace: skip=2, string=(27,29,31)\n");
-  EXPECT_EQ(mainInfo.selectedCount, 2);
-  expectSpan(1, 31, 3, 29);
-  EXPECT_EQ(run({"d 3", "d 0", "d\t"}),
-            "... 3: no selected data\n"
-            "... 0: no selected data\n"
-            "... 0: no selected data\n");
-  EXPECT_EQ(mainInfo.selectedCount, 2);
-}
-
-TEST_F(Selecting, DeletingByAskingKeepsWhatIsNotAnsweredYes) {
-  run({"s 1", "s 4", "s 2"});
-  EXPECT_EQ(runWithInput("d", "y\nn\n Y\n"),
-            "ace: skip=2, string=(1,3,5) ... delete? (y/[n]) "
-            "eca: skip=24, string=(5,29,53) ... delete? (y/[n]) "
-            "ace: skip=2, string=(27,29,31) ... delete? (y/[n]) ");
-  EXPECT_EQ(run({"l"}), "eca: skip=24, string=(5,29,53)\n");
-  expectSpan(5, 53, 29, 29);
-}
-
 TEST_F(Selecting, EndOfInputAtADeleteQuestionAnswersNo) {
   run({"s 1", "s 2"});
   runWithInput("d  ", "yes\n");
@@ -218,16 +130,6 @@ TEST_F(Selecting, DroppedRecordsAreReusedBeforeNewOnesAreAllocated) {
             "eca: skip=24, string=(5,29,53)\n"
             "ace: skip=2, string=(1,3,5)\n"
             "ace: skip=2, string=(27,29,31)\n");
-}
-
-TEST_F(Selecting, InformationShowsTheOccupations) {
-  run({"s 1", "s 5"});
-  const std::string info = run({"i"});
-  EXPECT_NE(info.find("   selected strings   = 2\n"
-                      "   strings occupation = 78.00%\n"
-                      "   centers occupation = 52.00%\n"),
-            std::string::npos)
-      << info;
 }
 
 TEST_F(Selecting, SelectedStringsKeepTheirLengthAfterTheSearchStringChanges) {
