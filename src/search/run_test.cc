@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include "driver/main_info.h"
 #include "search/hits.h"
 
@@ -63,7 +65,8 @@ class SearchBoth : public testing::Test {
   }
 
   static void feed(const std::string& bytes) {
-    const std::string path = testing::TempDir() + "run_test_input";
+    const std::string path =
+        testing::TempDir() + "run_test_input_" + std::to_string(getpid());
     std::FILE* file = std::fopen(path.c_str(), "wb");
     std::fwrite(bytes.data(), 1, bytes.size(), file);
     std::fclose(file);
