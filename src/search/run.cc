@@ -67,8 +67,29 @@ void listSection(const Hit* head, Section section, Listing* listing) {
   }
 }
 
-// The search itself: both scans and both sections, with the prompt that
-// stands right after the backward marks when the forward hits filled a page.
+// Scans text into head. A Ctrl-C that came just before the scan began ends
+// the program here rather than after a scan that could run for minutes.
+int scan(int all_skips, const char* text, Hit* head) {
+  pollInterrupt();
+  return findSequences(all_skips, mainInfo.pattern, text, head);
+}
+
+// The line that ends the backward marks. When the forward section filled a
+// page, a prompt stands before it whose reply is not looked at: nothing of
+// the backward section is shown yet that it could stop. An ended input is
+// ignored there too.
+void endBackwardMarks(Listing* listing) {
+  if (listing->lines == kPageLines) {
+    errmsg("continued ... ");
+    std::string reply;
+    readLine(&reply);
+    listing->lines = 0;
+  }
+  errmsg("\n");
+  ++listing->lines;
+}
+
+// The search itself: both scans and both sections.
 void searchRun(int all_skips, Hit* forward_hits, Hit* backward_hits) {
   mainInfo.forwardCount = 0;
   mainInfo.backwardCount = 0;
@@ -77,7 +98,7 @@ void searchRun(int all_skips, Hit* forward_hits, Hit* backward_hits) {
   backward_hits->next = nullptr;
 
   errmsg("searching forward ");
-  findSequences(all_skips, mainInfo.pattern, mainInfo.text, forward_hits);
+  scan(all_skips, mainInfo.text, forward_hits);
   errmsg("\n");
   Listing listing;
   listSection(forward_hits, Section::kForward, &listing);
@@ -85,20 +106,9 @@ void searchRun(int all_skips, Hit* forward_hits, Hit* backward_hits) {
 
   errmsg("searching backward ");
   reverseText(mainInfo.text);
-  if (findSequences(all_skips, mainInfo.pattern, mainInfo.text, backward_hits) == 1) {
-    reorderBackward(backward_hits);
-  }
+  if (scan(all_skips, mainInfo.text, backward_hits) == 1) reorderBackward(backward_hits);
   reverseText(mainInfo.text);
-  if (listing.lines == kPageLines) {
-    // The reply is not looked at: nothing of the backward section is shown
-    // yet that it could stop. An ended input is ignored here too.
-    errmsg("continued ... ");
-    std::string reply;
-    readLine(&reply);
-    listing.lines = 0;
-  }
-  errmsg("\n");
-  ++listing.lines;
+  endBackwardMarks(&listing);
   listSection(backward_hits, Section::kBackward, &listing);
   mainInfo.backwardCount = listing.number - 1 - mainInfo.forwardCount;
 }
