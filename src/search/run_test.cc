@@ -10,6 +10,7 @@
 
 #include "driver/main_info.h"
 #include "search/hits.h"
+#include "util/console.h"
 
 namespace {
 
@@ -184,6 +185,18 @@ TEST_F(SearchBoth, TextIsRestoredAfterEveryBackwardScan) {
             "searching forward Text string or searching string is too short.\n\n"
             "searching backward Text string or searching string is too short.\n\n");
   EXPECT_EQ(out_, "");
+}
+
+TEST_F(SearchBoth, PendingCtrlCEndsTheProgramBeforeAScanBegins) {
+  load(std::string(100, 'a'));
+  std::snprintf(mainInfo.pattern, sizeof mainInfo.pattern, "aa");
+  mainInfo.patternLen = 2;
+  EXPECT_EXIT(
+      {
+        exitPending = 1;
+        searchBoth(1, 0, &forward_, &backward_);
+      },
+      testing::ExitedWithCode(1), "^searching forward $");
 }
 
 TEST_F(SearchBoth, NewSearchDropsTheOldHits) {
