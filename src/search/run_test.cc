@@ -142,35 +142,6 @@ TEST_F(SearchBoth, ReorderedBackwardHitsAreListedWithAscendingStarts) {
   backward_.next = nullptr;  // the nodes were not from newHit
 }
 
-TEST_F(SearchBoth, CentreIsTheLowerMiddle) {
-  load(std::string(100, 'x'));
-  forward_ = {1, 10, nullptr};
-  backward_.skip = -1;
-  mainInfo.forwardCount = 1;
-  run(0, "ABCD");
-  EXPECT_EQ(out_, "(1): skip=1, string=(10,11,13)\n");
-}
-
-TEST_F(SearchBoth, SearchListsBothReadingsAndSetsTheCounts) {
-  load("ABCAB");
-  run(1, "AB");
-  EXPECT_EQ(out_,
-            "(1): skip=1, string=(1,1,2)\n"
-            "(2): skip=1, string=(4,4,5)\n"
-            "(3): skip=4, string=(1,3,5)\n"
-            "(4): skip=-2, string=(2,3,4)\n");
-  EXPECT_EQ(err_, "searching forward \nsearching backward \n");
-  EXPECT_EQ(mainInfo.forwardCount, 3);
-  EXPECT_EQ(mainInfo.backwardCount, 1);
-  EXPECT_EQ(text_, "ABCAB");
-
-  const std::string first = out_;
-  run(0, "AB");
-  EXPECT_EQ(out_, first);
-  EXPECT_EQ(err_, "");
-  EXPECT_EQ(mainInfo.forwardCount, 3);
-}
-
 TEST_F(SearchBoth, TextIsRestoredAfterEveryBackwardScan) {
   load("ABCDEFGHI");
   run(1, "IG");
@@ -213,18 +184,6 @@ TEST_F(SearchBoth, NewSearchDropsTheOldHits) {
   EXPECT_EQ(backward_.next, nullptr);
 }
 
-TEST_F(SearchBoth, PromptComesAfterEveryTwentyFourLines) {
-  pages(30, 5);
-  run(1, "AB", "\n");
-  EXPECT_EQ(out_, forwardLines(1, 30) +
-                      "(31): skip=-1, string=(91,91,92)\n"
-                      "(32): skip=-1, string=(94,94,95)\n"
-                      "(33): skip=-1, string=(97,97,98)\n"
-                      "(34): skip=-1, string=(100,100,101)\n"
-                      "(35): skip=-1, string=(103,103,104)\n");
-  EXPECT_EQ(err_, "searching forward \ncontinued ... searching backward \n");
-}
-
 TEST_F(SearchBoth, QuitStopsOnlyItsOwnSectionAndKeepsTheCounts) {
   pages(100, 30);
   run(1, "AB", "q\nQuiet\n");
@@ -254,15 +213,6 @@ TEST_F(SearchBoth, PageFilledByStoppedForwardSectionPromptsAfterTheMarks) {
   run(1, "AB", "q\n\n");
   EXPECT_EQ(err_, "searching forward \ncontinued ... searching backward \ncontinued ... ");
   EXPECT_EQ(out_, forwardLines(1, 24) + "(48): skip=-1, string=(142,142,143)\n");
-}
-
-TEST_F(SearchBoth, EndOfInputStopsASectionButNotThePromptAfterTheMarks) {
-  pages(24, 25);
-  run(1, "AB");
-  EXPECT_EQ(err_, "searching forward \nsearching backward continued ... \ncontinued ... ");
-  EXPECT_EQ(out_.find("(48)"), std::string::npos);
-  EXPECT_NE(out_.find("(47): skip=-1,"), std::string::npos);
-  EXPECT_EQ(mainInfo.backwardCount, 25);
 }
 
 TEST_F(SearchBoth, ListingRunsOneCounterAcrossBothSections) {
