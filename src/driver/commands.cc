@@ -3,9 +3,11 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "display/grid.h"
 #include "driver/main_info.h"
+#include "search/run.h"
 #include "select/selection.h"
 #include "util/console.h"
 #include "util/message.h"
@@ -114,6 +116,40 @@ void dropSelection() {
   errmsg("... selected strings were ommited!\n");
 }
 
+// /string[/a]: a new search. A trailing "/a" lifts the skip limit, but only
+// after at least one letter ("//a" searches "/a").
+void search(const char* arg, ListHeads* heads) {
+  std::string_view wanted(arg);
+  int all_skips = 0;
+  if (wanted.size() > 2 && wanted.ends_with("/a")) {
+    wanted.remove_suffix(2);
+    all_skips = 1;
+  }
+  if (wanted.size() > static_cast<std::size_t>(kMaxPatternLen)) {
+    // Refused before anything is replaced: the last search stays whole.
+    errmsg("... searching string is too long (max. is %d)\n", kMaxPatternLen);
+    return;
+  }
+  wanted.copy(mainInfo.pattern, wanted.size());
+  mainInfo.pattern[wanted.size()] = '\0';
+  mainInfo.patternLen = static_cast<int>(wanted.size());
+  if (mainInfo.patternLen < 2) {
+    // The hits of the last search stay and are shown with the new length.
+    errmsg("... %s: invalid string\n", mainInfo.pattern);
+    return;
+  }
+  searchBoth(1, all_skips, &heads->forwardHits, &heads->backwardHits);
+}
+
+// v: the hits of the last search again.
+void listAgain(ListHeads* heads) {
+  if (mainInfo.forwardCount == 0 && mainInfo.backwardCount == 0) {
+    errmsg("... none of searched string\n");
+    return;
+  }
+  searchBoth(0, 0, &heads->forwardHits, &heads->backwardHits);
+}
+
 // s [n]: drop the selection, or add hit n to it.
 void select(const char* arg, ListHeads* heads) {
   arg = skipBlanks(arg);
@@ -159,6 +195,12 @@ CommandResult runCommand(const std::string& line, ListHeads* heads) {
       break;
     case 'i':
       showInformation();
+      break;
+    case '/':
+      search(arg, heads);
+      break;
+    case 'v':
+      listAgain(heads);
       break;
     case 's':
       select(arg, heads);
