@@ -8,23 +8,12 @@
 #include "util/memory.h"
 #include "util/message.h"
 
-// The records after the head live until the program ends, but the head is a
-// local of the command loop, which is gone by the time a leak checker looks
-// at exit. Holding the first of them here as well keeps the whole chain
-// reachable to the end. (Not static, so that the store is never optimised
-// away.)
-Selection* firstRecordAfterHead = nullptr;
-
 namespace {
 
-// start, center and end of a string of length letters, skip apart.
-HitTriple stringTriple(int skip, int start, int length) {
-  const int end = start + (length - 1) * skip;
-  return {start, (start + end) / 2, end};
-}
-
+// A selected string is stored in forward terms, so its triple is that of a
+// forward hit at its start.
 HitTriple selectionTriple(const Selection& s) {
-  return stringTriple(s.skip, s.start, s.length);
+  return forwardTriple(s.skip, s.start, s.length);
 }
 
 // The letters of a selected string, sized from its length (a selection keeps
@@ -74,7 +63,6 @@ Selection* recordAt(Selection* head, int index) {
   for (int k = 0; k < index; ++k) {
     if (s->next == nullptr) {
       s->next = static_cast<Selection*>(getmem(static_cast<int>(sizeof(Selection))));
-      if (s == head) firstRecordAfterHead = s->next;
     }
     s = s->next;
   }
