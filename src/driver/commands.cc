@@ -3,8 +3,12 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 
+#include "display/grid.h"
 #include "driver/main_info.h"
+#include "search/run.h"
+#include "select/selection.h"
 #include "util/console.h"
 #include "util/message.h"
 
@@ -112,9 +116,67 @@ void dropSelection() {
   errmsg("... selected strings were ommited!\n");
 }
 
-void select(const char* arg, ListHeads*) {
+// /string[/a]: a new search. A trailing "/a" lifts the skip limit, but only
+// after at least one letter ("//a" searches "/a").
+void search(const char* arg, ListHeads* heads) {
+  std::string_view wanted(arg);
+  int all_skips = 0;
+  if (wanted.size() > 2 && wanted.ends_with("/a")) {
+    wanted.remove_suffix(2);
+    all_skips = 1;
+  }
+  if (wanted.size() > static_cast<std::size_t>(kMaxPatternLen)) {
+    // Refused before anything is replaced: the last search stays whole.
+    errmsg("... searching string is too long (max. is %d)\n", kMaxPatternLen);
+    return;
+  }
+  wanted.copy(mainInfo.pattern, wanted.size());
+  mainInfo.pattern[wanted.size()] = '\0';
+  mainInfo.patternLen = static_cast<int>(wanted.size());
+  if (mainInfo.patternLen < 2) {
+    // The hits of the last search stay and are shown with the new length.
+    errmsg("... %s: invalid string\n", mainInfo.pattern);
+    return;
+  }
+  searchBoth(1, all_skips, &heads->forwardHits, &heads->backwardHits);
+}
+
+// v: the hits of the last search again.
+void listAgain(ListHeads* heads) {
+  if (mainInfo.forwardCount == 0 && mainInfo.backwardCount == 0) {
+    errmsg("... none of searched string\n");
+    return;
+  }
+  searchBoth(0, 0, &heads->forwardHits, &heads->backwardHits);
+}
+
+// s [n]: drop the selection, or add hit n to it.
+void select(const char* arg, ListHeads* heads) {
   arg = skipBlanks(arg);
-  if (*arg == '\0') dropSelection();
+  if (*arg == '\0') {
+    dropSelection();
+    return;
+  }
+  if (pickHit(kSelectHit, readNumber(arg), &heads->forwardHits,
+              &heads->backwardHits, &heads->selections) == 0) {
+    ++mainInfo.selectedCount;
+  }
+}
+
+// p n: hit n in the grid.
+void showHit(const char* arg, const ListHeads* heads) {
+  pickHit(kShowHit, readNumber(arg), &heads->forwardHits, &heads->backwardHits,
+          nullptr);
+}
+
+// P: every selected string in one grid window.
+void showSelection(const ListHeads* heads) {
+  if (mainInfo.selectedCount == 0) {
+    errmsg("... no selected string\n");
+    return;
+  }
+  showSelectionWindow(mainInfo.height, mainInfo.width, mainInfo.text,
+                      &heads->selections);
 }
 
 }  // namespace
@@ -134,8 +196,26 @@ CommandResult runCommand(const std::string& line, ListHeads* heads) {
     case 'i':
       showInformation();
       break;
+    case '/':
+      search(arg, heads);
+      break;
+    case 'v':
+      listAgain(heads);
+      break;
     case 's':
       select(arg, heads);
+      break;
+    case 'p':
+      showHit(arg, heads);
+      break;
+    case 'P':
+      showSelection(heads);
+      break;
+    case 'l':
+      listSelections(&heads->selections);
+      break;
+    case 'd':
+      deleteSelections(arg, &heads->selections);
       break;
     case 'w':
       setWindowSize(arg);

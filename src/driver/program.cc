@@ -79,7 +79,9 @@ int runProgram(int argc, char** argv) {
   if (std::strcmp(argv[1], "-usage") == 0) showUsage(2);
   installInterruptHandler(sigint);
   resetMainInfo();
-  ListHeads heads{};
+  // The list heads live as long as the program: the records hanging on them
+  // are never freed.
+  static ListHeads heads{};
   loadOrExit(fileNameFrom(argc, argv));
 
   std::string line;

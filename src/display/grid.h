@@ -1,0 +1,56 @@
+// The grid: the one-line text cut into rows of equal length, of which a
+// window of height rows by width cells is written to standard output, with
+// chosen letters in reverse video. The header line and the escape sequences
+// go through errmsg (standard error); every switch flushes so that both
+// streams stay in the order written.
+#ifndef SRC_DISPLAY_GRID_H_
+#define SRC_DISPLAY_GRID_H_
+
+struct Selection;
+
+// Where a window lies in the layout. The cell in row r and column c (both from
+// 0; c may be negative, and above rowLen - 1) shows the 1-based text position
+// r * rowLen + c + 1.
+struct WindowGeometry {
+  int rowLen;    // positions from the start of one row to that of the next
+  int firstRow;  // never negative
+  int lastRow;   // inclusive; at least firstRow
+  int firstCol;  // may be negative: cells before the text
+  int lastCol;   // firstCol + width - 1
+  int top;       // position in the top-left cell; may be 0 or negative
+};
+
+// Places a window of height rows by width columns. While the area is not
+// fixed (mainInfo.topPos == -1) it is centred on center, with the row length
+// width, or skip when skip is not below width (then start fixes the column);
+// otherwise it starts at mainInfo.topPos with the row length
+// mainInfo.returnLen. In both cases it moves up near the end of the text
+// (mainInfo.textLen) so as to keep height rows where the text has them.
+// REQUIRES: mainInfo.textLen >= 1, width >= 1, height >= 1, and the row
+// length above 0.
+WindowGeometry placeWindow(int skip, int start, int center, int height,
+                           int width);
+
+// Reverse video on, and off: each writes its escape sequence through errmsg,
+// flushing standard output before and standard error after.
+void highlightOn();
+void highlightOff();
+
+// Shows the window around one hit of skip (above 0) whose lowest letter is at
+// start and whose center is center (forward positions): the header
+// "[skip=%d, string=(%d,%d,%d), top=%d, return=%d]\n", then the rows. The
+// first strlen(pattern) letters, at most 256, are highlighted; tabs show as
+// blanks, and so does half of a double-byte character cut by a window edge
+// (mainInfo.kindMap). Always returns 0.
+int showHitWindow(int skip, int start, int center, int height, int width,
+                  const char* pattern, const char* text);
+
+// Shows the first mainInfo.selectedCount strings of the chain from
+// selections in one window placed around the first of them: the header
+// "[top=%d, return=%d]\n", then the rows, with every selected letter inside
+// the window highlighted. Tabs are written unchanged. Always returns 0.
+// REQUIRES: mainInfo.selectedCount >= 1.
+int showSelectionWindow(int height, int width, const char* text,
+                        const Selection* selections);
+
+#endif  // SRC_DISPLAY_GRID_H_

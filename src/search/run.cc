@@ -1,0 +1,179 @@
+#include "search/run.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "driver/main_info.h"
+#include "search/hits.h"
+#include "search/scan.h"
+#include "util/console.h"
+#include "util/memory.h"
+#include "util/message.h"
+
+namespace {
+
+constexpr int kPageLines = 24;
+constexpr int kStackStep = 256;
+
+enum class Section { kForward, kBackward };
+
+// Numbering and paging across both sections of one listing.
+struct Listing {
+  int number = 1;  // number of the next hit
+  int lines = 0;   // lines since the last "continued ... " prompt
+};
+
+// The paging prompt. Returns true when the reply asks to stop the section:
+// it begins with q or Q, or the input has ended.
+bool replyStops() {
+  errmsg("continued ... ");
+  std::string reply;
+  if (!readLine(&reply)) return true;
+  return !reply.empty() && (reply[0] == 'q' || reply[0] == 'Q');
+}
+
+void printHit(const Hit& hit, Section section, int number) {
+  if (section == Section::kForward) {
+    const HitTriple t = forwardTriple(hit.skip, hit.pos, mainInfo.patternLen);
+    std::printf("(%d): skip=%d, string=(%d,%d,%d)\n", number, hit.skip, t.start, t.center,
+                t.end);
+  } else {
+    const HitTriple t =
+        backwardTriple(hit.skip, hit.pos, mainInfo.patternLen, mainInfo.textLen);
+    std::printf("(%d): skip=-%d, string=(%d,%d,%d)\n", number, hit.skip, t.start, t.center,
+                t.end);
+  }
+}
+
+// Lists one section. Once q stopped its printing, its hits are still
+// numbered and counted as lines, so that the numbers and counts stay right.
+void listSection(const Hit* head, Section section, Listing* listing) {
+  bool stopped = false;
+  for (const Hit* hit = head; hit != nullptr && hit->skip != -1; hit = hit->next) {
+    // A Ctrl-C during a long listing ends the program here.
+    pollInterrupt();
+    if (!stopped && listing->lines == kPageLines) {
+      stopped = replyStops();
+      listing->lines = 0;
+    } else if (section == Section::kBackward && listing->lines > kPageLines) {
+      // The forward section was stopped and ran the counter past a page.
+      listing->lines = 0;
+    }
+    if (!stopped) printHit(*hit, section, listing->number);
+    ++listing->number;
+    ++listing->lines;
+  }
+}
+
+// Scans text into head. A Ctrl-C that came just before the scan began ends
+// the program here rather than after a scan that could run for minutes.
+int scan(int all_skips, const char* text, Hit* head) {
+  pollInterrupt();
+  return findSequences(all_skips, mainInfo.pattern, text, head);
+}
+
+// The line that ends the backward marks. When the forward section filled a
+// page, a prompt stands before it whose reply is not looked at: nothing of
+// the backward section is shown yet that it could stop. An ended input is
+// ignored there too.
+void endBackwardMarks(Listing* listing) {
+  if (listing->lines == kPageLines) {
+    errmsg("continued ... ");
+    std::string reply;
+    readLine(&reply);
+    listing->lines = 0;
+  }
+  errmsg("\n");
+  ++listing->lines;
+}
+
+// The search itself: both scans and both sections.
+void searchRun(int all_skips, Hit* forward_hits, Hit* backward_hits) {
+  mainInfo.forwardCount = 0;
+  mainInfo.backwardCount = 0;
+  freeHitNodes();
+  forward_hits->next = nullptr;
+  backward_hits->next = nullptr;
+
+  errmsg("searching forward ");
+  scan(all_skips, mainInfo.text, forward_hits);
+  errmsg("\n");
+  Listing listing;
+  listSection(forward_hits, Section::kForward, &listing);
+  mainInfo.forwardCount = listing.number - 1;
+
+  errmsg("searching backward ");
+  reverseText(mainInfo.text);
+  if (scan(all_skips, mainInfo.text, backward_hits) == 1) reorderBackward(backward_hits);
+  reverseText(mainInfo.text);
+  endBackwardMarks(&listing);
+  listSection(backward_hits, Section::kBackward, &listing);
+  mainInfo.backwardCount = listing.number - 1 - mainInfo.forwardCount;
+}
+
+// posStack's storage.
+int* stackEntries = nullptr;
+int stackCount = 0;
+int stackCapacity = 0;
+
+void growStack() {
+  const long long capacity = static_cast<long long>(stackCapacity) + kStackStep;
+  const long long bytes = capacity * static_cast<long long>(sizeof(int));
+  // The allocators take an int; a larger stack cannot be had.
+  if (bytes > INT_MAX) memoryExhausted(static_cast<std::size_t>(bytes), false);
+  stackEntries = static_cast<int*>(moremem(stackEntries, static_cast<int>(bytes)));
+  stackCapacity = static_cast<int>(capacity);
+}
+
+}  // namespace
+
+void searchBoth(int search, int all_skips, Hit* forward_hits, Hit* backward_hits) {
+  if (search != 0) {
+    searchRun(all_skips, forward_hits, backward_hits);
+    return;
+  }
+  Listing listing;
+  listSection(forward_hits, Section::kForward, &listing);
+  listSection(backward_hits, Section::kBackward, &listing);
+}
+
+void reverseText(char* text) {
+  const std::size_t n = std::strlen(text);
+  for (std::size_t i = 0; i < n / 2; ++i) {
+    const char byte = text[i];
+    text[i] = text[n - 1 - i];
+    text[n - 1 - i] = byte;
+  }
+}
+
+void reorderBackward(Hit* head) {
+  Hit* run = head;
+  while (run != nullptr && run->skip != -1) {
+    Hit* after = run;
+    for (; after != nullptr && after->skip == run->skip; after = after->next) {
+      posStack(kPosPush, after->pos);
+    }
+    for (Hit* hit = run; hit != after; hit = hit->next) hit->pos = posStack(kPosPop, 0);
+    run = after;
+  }
+  posStack(kPosEmpty, 0);
+}
+
+int posStack(int operation, int value) {
+  if (operation == kPosEmpty) {
+    stackCount = 0;
+    return 0;
+  }
+  if (stackEntries == nullptr) {
+    stackEntries = static_cast<int*>(getmem(kStackStep * static_cast<int>(sizeof(int))));
+    stackCapacity = kStackStep;
+  }
+  if (operation == kPosPush) {
+    if (stackCount == stackCapacity) growStack();
+    stackEntries[stackCount++] = value;
+    return value;
+  }
+  return stackEntries[--stackCount];
+}

@@ -1,0 +1,40 @@
+// Hit lookup and the selection: turns a hit number of the last search's
+// listing into a string of the text, shows it or keeps it, and lists and
+// deletes the kept strings. The span fields of mainInfo (areaStart, areaEnd,
+// centerMin, centerMax) are kept here.
+#ifndef SRC_SELECT_SELECTION_H_
+#define SRC_SELECT_SELECTION_H_
+
+#include "driver/main_info.h"
+
+// pickHit's modes; any mode other than kShowHit selects.
+inline constexpr int kSelectHit = 0;
+inline constexpr int kShowHit = 1;
+
+// Finds hit number (1 to forwardCount along the forward list, then on along
+// the backward list, as the listing numbers them). An invalid number writes
+// "... %d: invalid number; (1 - %d) available\n", or "... none of searched
+// string\n" when there are no hits, and returns -1.
+// kShowHit: draws the hit with showHitWindow and returns its result;
+// selections is not used. Otherwise: updates the span fields, writes
+// "... selected string area = (%d,%d)\n", stores the hit in forward terms in
+// the record at index mainInfo.selectedCount of the chain from selections
+// (allocating it with getmem when the chain is that short; records are never
+// freed) and returns 0. The caller then raises mainInfo.selectedCount.
+int pickHit(int mode, int number, const Hit* forward_hits,
+            const Hit* backward_hits, Selection* selections);
+
+// Writes "%s: skip=%d, string=(%d,%d,%d)\n" for each selected string, with
+// its letters and its start, center and end. Returns 0.
+int listSelections(const Selection* selections);
+
+// The d command; arg is the line after the letter. With a number, deletes
+// that selected string ("... %s:(%d,%d,%d) deleted\n"), or writes
+// "... %d: no selected data\n" and returns -1 for a number out of range.
+// With nothing but spaces, asks "... delete? (y/[n]) " about each string and
+// deletes those answered y or Y; end of input answers no. Later strings move
+// down, the chain's links stay, and the span fields are computed afresh.
+// Returns 0.
+int deleteSelections(const char* arg, Selection* selections);
+
+#endif  // SRC_SELECT_SELECTION_H_

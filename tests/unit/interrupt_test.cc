@@ -1,0 +1,143 @@
+// Ctrl-C as the user gives it: a real SIGINT sent to the running program.
+// During a scan it stops only that scan; at any other moment it ends the
+// program with status 1, keeping what standard output already holds.
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <regex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "child_process.h"
+
+namespace {
+
+// Only a failing test waits this long.
+constexpr std::chrono::seconds kPatience{60};
+
+// "abc" stands once, at skip 1 from position 1, and never backwards. Every
+// other byte is an 'a', so the scan compares two letters almost everywhere:
+// with all skips it takes a while, long enough to be interrupted after its
+// first progress mark, and short enough to run in full in a test.
+#if defined(NDEBUG)
+constexpr std::size_t kLongTextSize = 48000;
+#else
+constexpr std::size_t kLongTextSize = 28000;
+#endif
+
+// Writes the text to a file of this process's own (tests of two build trees
+// may run at once) and returns its path.
+std::string writeText(const std::string& name, const std::string& bytes) {
+  const std::string path = testing::TempDir() + std::to_string(getpid()) + "_" + name;
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  std::fwrite(bytes.data(), 1, bytes.size(), file);
+  std::fclose(file);
+  return path;
+}
+
+std::string longText() {
+  std::string text(kLongTextSize, 'a');
+  text.replace(0, 3, "abc");
+  return text;
+}
+
+// The progress marks written after the last header on standard error.
+std::string marksAfter(const std::string& err, std::string_view header) {
+  const std::size_t at = err.rfind(header);
+  if (at == std::string::npos) return "";
+  const std::size_t from = at + header.size();
+  return err.substr(from, err.find_first_not_of("*.", from) - from);
+}
+
+class Interrupt : public testing::Test {
+ protected:
+  void start(const std::string& name, const std::string& text) {
+    child_ = std::make_unique<ChildProcess>(
+        std::vector<std::string>{ELSSCAN_BINARY, writeText(name, text)});
+    ASSERT_GT(child_->pid(), 0);
+  }
+
+  // Waits for the first progress mark after header, then sends SIGINT.
+  void interruptAfterFirstMark(std::string_view header) {
+    ASSERT_TRUE(child_->waitFor(
+        [&] { return !marksAfter(child_->err(), header).empty(); }, kPatience))
+        << child_->err();
+    ASSERT_TRUE(child_->sendSignal(SIGINT));
+  }
+
+  std::unique_ptr<ChildProcess> child_;
+};
+
+TEST_F(Interrupt, AtTheCommandPromptEndsWithStatusOneKeepingTheOutput) {
+  start("interrupt_prompt.txt", "ABCAB");
+  child_->write("/AB\n");
+  ASSERT_TRUE(child_->waitForError("command: ", 2, kPatience)) << child_->err();
+  child_->sendSignal(SIGINT);
+  EXPECT_EQ(child_->wait(kPatience), 1);
+  EXPECT_EQ(child_->out(),
+            "(1): skip=1, string=(1,1,2)\n"
+            "(2): skip=1, string=(4,4,5)\n"
+            "(3): skip=4, string=(1,3,5)\n"
+            "(4): skip=-2, string=(2,3,4)\n");
+  EXPECT_EQ(child_->err(), "command: searching forward \nsearching backward \ncommand: ");
+}
+
+TEST_F(Interrupt, AtAPagingPromptEndsWithStatusOneKeepingThePage) {
+  std::string text;
+  for (int i = 0; i < 30; ++i) text += "ABC";
+  start("interrupt_page.txt", text);
+  child_->write("m 1\n/AB\n");
+  ASSERT_TRUE(child_->waitForError("continued ... ", 1, kPatience)) << child_->err();
+  child_->sendSignal(SIGINT);
+  EXPECT_EQ(child_->wait(kPatience), 1);
+  std::string page;
+  char line[64];
+  for (int k = 1; k <= 24; ++k) {
+    std::snprintf(line, sizeof line, "(%d): skip=1, string=(%d,%d,%d)\n", k, 3 * k - 2,
+                  3 * k - 2, 3 * k - 1);
+    page += line;
+  }
+  EXPECT_EQ(child_->out(), page);
+}
+
+TEST_F(Interrupt, DuringTheForwardScanListsItsHitsAndRunsTheBackwardScanInFull) {
+  start("interrupt_once.txt", longText());
+  child_->write("/abc/a\n");
+  interruptAfterFirstMark("searching forward ");
+  ASSERT_TRUE(child_->waitForError("command: ", 2, kPatience)) << child_->err();
+
+  EXPECT_EQ(child_->out(), "(1): skip=1, string=(1,2,3)\n");
+  // The forward row stops early; the backward scan writes all 30 marks.
+  EXPECT_TRUE(std::regex_match(
+      child_->err(), std::regex("command: searching forward \\*\\.{0,28}\n"
+                                "searching backward \\.{30}\ncommand: ")))
+      << child_->err();
+
+  child_->write("v\nq\n");
+  EXPECT_EQ(child_->wait(kPatience), 0);
+  EXPECT_EQ(child_->out(), "(1): skip=1, string=(1,2,3)\n(1): skip=1, string=(1,2,3)\n");
+}
+
+TEST_F(Interrupt, TwiceStopsBothScansAndTheProgramGoesOn) {
+  start("interrupt_twice.txt", longText());
+  child_->write("/abc/a\n");
+  interruptAfterFirstMark("searching forward ");
+  interruptAfterFirstMark("searching backward ");
+  ASSERT_TRUE(child_->waitForError("command: ", 2, kPatience)) << child_->err();
+
+  EXPECT_EQ(child_->out(), "(1): skip=1, string=(1,2,3)\n");
+  EXPECT_TRUE(std::regex_match(
+      child_->err(), std::regex("command: searching forward \\*\\.{0,28}\n"
+                                "searching backward \\.{1,29}\ncommand: ")))
+      << child_->err();
+
+  child_->write("q\n");
+  EXPECT_EQ(child_->wait(kPatience), 0);
+}
+
+}  // namespace
