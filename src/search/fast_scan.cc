@@ -178,7 +178,7 @@ class JoinScan {
   template <std::size_t... kMaps>
   long long sweepMasks(int x, int last, Part* part, std::index_sequence<kMaps...>);
   void confirm(int x, int skip, std::size_t first_check, Part* part);
-  void appendBlock(Hit** tail, bool* found) const;
+  bool appendBlock(Hit** tail, bool* found) const;
   int nextBlockSize(int size) const;
 
   // x = quotient x spacing_ + residue.
@@ -568,12 +568,15 @@ void JoinScan::confirm(int x, int skip, std::size_t first_check, Part* part) {
 
 // Links the block's chains behind the list skip by skip, with the marks
 // that fall inside the block. While the list is empty the head takes the
-// first hit itself, as appendHit does.
-void JoinScan::appendBlock(Hit** tail, bool* found) const {
+// first hit itself, as appendHit does. Like the plain loop, polls right
+// after every mark: returns false when the scan is to stop there, with the
+// hits of the skips before the mark's in the list.
+bool JoinScan::appendBlock(Hit** tail, bool* found) const {
   for (int skip = block_.first; skip < block_.end; ++skip) {
     if (skip > block_.first && job_.markDue(skip)) {
       writeProgressMark(*found);
       *found = false;
+      if (stopRequested()) return false;
     }
     const auto k = static_cast<std::size_t>(skip - block_.first);
     for (int p = 0; p < part_count_; ++p) {
@@ -590,6 +593,7 @@ void JoinScan::appendBlock(Hit** tail, bool* found) const {
       *found = true;
     }
   }
+  return true;
 }
 
 // Grows the blocks while they are cheap and shrinks them where the work is
@@ -616,8 +620,7 @@ void JoinScan::run(Hit* head) {
     if (skip > last_skip_ || stopRequested()) break;
     setBlock(skip, skip + std::min(size, last_skip_ + 1 - skip));
     runBlock();
-    if (parts_[0].stopped || parts_[1].stopped) break;
-    appendBlock(&tail, &found);
+    if (parts_[0].stopped || parts_[1].stopped || !appendBlock(&tail, &found)) break;
     size = nextBlockSize(size);
     skip = block_.end;
   }

@@ -14,12 +14,13 @@ struct Hit;
 // Appends every hit of job behind head (an empty list: skip -1, next null)
 // in the plain loop's order, writing the same progress marks, each once every
 // skip before it is done. Skips are joined in blocks, each with its mark
-// written before it and the marks inside it written after it. Polls
-// interrupted before every block and every anchor letter; once it sees it
-// set, the block under way is dropped, so that the list holds exactly the
-// hits of the skips below that block's first skip, whose mark is written:
-// what the plain loop keeps when stopped at that skip's first position.
-// Uses a second thread when the work is large. Leaves the flags alone.
+// written before it and the marks inside it written as its hits are linked.
+// Polls interrupted before every block, before every anchor letter and
+// right after every mark. Once it sees it set, it stops with the list
+// holding exactly the hits of the skips below the last skip whose mark came
+// before the poll (a block under way is dropped): what the plain loop keeps
+// when stopped at that skip's first position. Uses a second thread when the
+// work is large. Leaves the flags alone.
 void fastScan(const ScanJob& job, Hit* head);
 
 // Sizes that shape the work without changing its result; tests shrink them

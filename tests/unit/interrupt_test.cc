@@ -20,14 +20,17 @@ namespace {
 // Only a failing test waits this long.
 constexpr std::chrono::seconds kPatience{60};
 
-// "abc" stands once, at skip 1 from position 1, and never backwards. Every
-// other byte is an 'a', so the scan compares two letters almost everywhere:
-// with all skips it takes a while, long enough to be interrupted after its
-// first progress mark, and short enough to run in full in a test.
+// "aaab" stands once, at skip 1 from position 1, and never backwards: after
+// "aa" the text alternates "ab", so that every b stands at an odd index
+// (from 0) and every a at an even one, but for the second a, which only that
+// hit can use. Both letters are common, so that the scan has work at every
+// skip whatever way it goes about it: with all skips it takes a while, long
+// enough to be interrupted after its first progress mark, and short enough
+// to run in full in a test.
 #if defined(NDEBUG)
-constexpr std::size_t kLongTextSize = 48000;
+constexpr std::size_t kLongTextPairs = 400000;
 #else
-constexpr std::size_t kLongTextSize = 28000;
+constexpr std::size_t kLongTextPairs = 60000;
 #endif
 
 // Writes the text to a file of this process's own (tests of two build trees
@@ -41,8 +44,8 @@ std::string writeText(const std::string& name, const std::string& bytes) {
 }
 
 std::string longText() {
-  std::string text(kLongTextSize, 'a');
-  text.replace(0, 3, "abc");
+  std::string text = "aa";
+  for (std::size_t k = 0; k < kLongTextPairs; ++k) text += "ab";
   return text;
 }
 
@@ -107,11 +110,11 @@ TEST_F(Interrupt, AtAPagingPromptEndsWithStatusOneKeepingThePage) {
 
 TEST_F(Interrupt, DuringTheForwardScanListsItsHitsAndRunsTheBackwardScanInFull) {
   start("interrupt_once.txt", longText());
-  child_->write("/abc/a\n");
+  child_->write("/aaab/a\n");
   interruptAfterFirstMark("searching forward ");
   ASSERT_TRUE(child_->waitForError("command: ", 2, kPatience)) << child_->err();
 
-  EXPECT_EQ(child_->out(), "(1): skip=1, string=(1,2,3)\n");
+  EXPECT_EQ(child_->out(), "(1): skip=1, string=(1,2,4)\n");
   // The forward row stops early; the backward scan writes all 30 marks.
   EXPECT_TRUE(std::regex_match(
       child_->err(), std::regex("command: searching forward \\*\\.{0,28}\n"
@@ -120,17 +123,17 @@ TEST_F(Interrupt, DuringTheForwardScanListsItsHitsAndRunsTheBackwardScanInFull) 
 
   child_->write("v\nq\n");
   EXPECT_EQ(child_->wait(kPatience), 0);
-  EXPECT_EQ(child_->out(), "(1): skip=1, string=(1,2,3)\n(1): skip=1, string=(1,2,3)\n");
+  EXPECT_EQ(child_->out(), "(1): skip=1, string=(1,2,4)\n(1): skip=1, string=(1,2,4)\n");
 }
 
 TEST_F(Interrupt, TwiceStopsBothScansAndTheProgramGoesOn) {
   start("interrupt_twice.txt", longText());
-  child_->write("/abc/a\n");
+  child_->write("/aaab/a\n");
   interruptAfterFirstMark("searching forward ");
   interruptAfterFirstMark("searching backward ");
   ASSERT_TRUE(child_->waitForError("command: ", 2, kPatience)) << child_->err();
 
-  EXPECT_EQ(child_->out(), "(1): skip=1, string=(1,2,3)\n");
+  EXPECT_EQ(child_->out(), "(1): skip=1, string=(1,2,4)\n");
   EXPECT_TRUE(std::regex_match(
       child_->err(), std::regex("command: searching forward \\*\\.{0,28}\n"
                                 "searching backward \\.{1,29}\ncommand: ")))
