@@ -31,6 +31,8 @@ constexpr int kSkipsPerStep = 56;
 constexpr long long kStepWork = 2;
 constexpr long long kAnchorWork = 8;
 constexpr long long kHitWork = 8;
+// Positions a pass over the text reads between two polls (about 0.1 ms).
+constexpr int kPositionsPerPoll = 1 << 16;
 // Nodes that a thread takes at once for its hits.
 constexpr int kNodesPerRun = 4096;
 
@@ -39,6 +41,18 @@ using ByteCounts = std::array<long long, 256>;
 bool stopRequested() {
   if (fastScanPollHook != nullptr) fastScanPollHook();
   return interrupted != 0;
+}
+
+// Calls visit(pos) for every position of a text, polling between runs of
+// kPositionsPerPoll. Returns false when a Ctrl-C cut the pass short.
+template <typename Visit>
+bool forEachPosition(int text_len, Visit visit) {
+  for (int from = 0; from < text_len; from += kPositionsPerPoll) {
+    if (stopRequested()) return false;
+    const int to = std::min(text_len - from, kPositionsPerPoll) + from;
+    for (int pos = from; pos < to; ++pos) visit(pos);
+  }
+  return true;
 }
 
 // Division of a position (0 to INT_MAX) by a fixed divisor from 1 to 2^16,
@@ -79,6 +93,14 @@ struct MaskLetter {
   std::vector<int> class_base;       // per class, the bit of its first position
   std::vector<int> class_size;       // per class, its number of positions
   std::vector<unsigned char> bytes;  // bit b is bit b % 8 of byte b / 8
+
+  // Marks the letter as standing at pos.
+  void set(int pos) {
+    const int index = by_stride.quotient(pos);
+    const auto r = static_cast<std::size_t>(pos - index * stride);
+    const int bit = class_base[r] + (offset > 0 ? index : class_size[r] - 1 - index);
+    bytes[static_cast<std::size_t>(bit / 8)] |= static_cast<unsigned char>(1 << (bit % 8));
+  }
 
   long long origin(int x) const {
     const int index = by_stride.quotient(x);
@@ -140,11 +162,9 @@ Buffers& keptBuffers() {
   return buffers;
 }
 
-ByteCounts countBytes(const ScanJob& job) {
-  ByteCounts counts{};
+bool countBytes(const ScanJob& job, ByteCounts* counts) {
   const auto* text = reinterpret_cast<const unsigned char*>(job.text);
-  for (int pos = 0; pos < job.text_len; ++pos) ++counts[text[pos]];
-  return counts;
+  return forEachPosition(job.text_len, [&](int pos) { ++(*counts)[text[pos]]; });
 }
 
 bool isPowerOfTwo(int value) { return (value & (value - 1)) == 0; }
@@ -160,13 +180,14 @@ class JoinScan {
 
  private:
   unsigned char letter(int index) const { return pattern_[index]; }
-  void setUpPairs(const std::vector<int>& by_rarity);
-  void setUpMasks(const std::vector<int>& by_rarity);
+  bool setUpPairs(const std::vector<int>& by_rarity);
+  bool setUpMasks(const std::vector<int>& by_rarity);
   void addChecks(const std::vector<int>& indexes);
-  void collectAnchors();
-  void buildPartners(int partner_index);
+  bool collectAnchors();
+  bool buildPartners(int partner_index);
   void startCursors();
-  MaskLetter buildMask(int index);
+  MaskLetter emptyMask(int index);
+  bool fillAnchorsAndMasks();
 
   void setBlock(int first, int end);
   int lastSkip(int x) const;
@@ -233,8 +254,11 @@ JoinScan::JoinScan(const ScanJob& job)
     parts_[p].first = std::move(buffers_.first[static_cast<std::size_t>(p)]);
     parts_[p].last = std::move(buffers_.last[static_cast<std::size_t>(p)]);
   }
+  // The set-up polls too; after a Ctrl-C it stops, and so does run() at its
+  // first poll.
   if (last_skip_ < 1) return;
-  const ByteCounts counts = countBytes(job);
+  ByteCounts counts{};
+  if (!countBytes(job, &counts)) return;
   std::vector<int> by_rarity(static_cast<std::size_t>(job.pattern_len));
   for (int k = 0; k < job.pattern_len; ++k) by_rarity[static_cast<std::size_t>(k)] = k;
   std::sort(by_rarity.begin(), by_rarity.end(), [&](int a, int b) {
@@ -251,11 +275,7 @@ JoinScan::JoinScan(const ScanJob& job)
   const double mask_work = starts * rarest / kSkipsPerStep * kStepWork;
   pairs_ = fastScanTuning.method == JoinMethod::kPairs ||
            (fastScanTuning.method == JoinMethod::kCheapest && pair_work < mask_work);
-  if (pairs_) {
-    setUpPairs(by_rarity);
-  } else {
-    setUpMasks(by_rarity);
-  }
+  if (!(pairs_ ? setUpPairs(by_rarity) : setUpMasks(by_rarity))) return;
   if (std::min(pair_work, mask_work) >= static_cast<double>(fastScanTuning.parallel_work)) {
     part_count_ = 2;
     helper_ = std::thread([this] { helperLoop(); });
@@ -280,7 +300,7 @@ JoinScan::~JoinScan() {
 // since a start that fits bounds the skip either way; so the two rarest
 // letters make the fewest pairs. Among equally rare partners a power-of-two
 // spacing is the cheapest to split by. The anchor is the earlier letter.
-void JoinScan::setUpPairs(const std::vector<int>& by_rarity) {
+bool JoinScan::setUpPairs(const std::vector<int>& by_rarity) {
   const int rarest = by_rarity[0];
   int partner = by_rarity[1];
   for (std::size_t k = 2; k < by_rarity.size(); ++k) {
@@ -304,40 +324,41 @@ void JoinScan::setUpPairs(const std::vector<int>& by_rarity) {
   // The first check screens every pair; with no other letter, the anchor
   // itself does, which every pair passes.
   if (checks_.empty()) checks_.push_back({0, letter(anchor_index_)});
-  collectAnchors();
-  buildPartners(anchor_index_ + spacing_);
+  if (!collectAnchors() || !buildPartners(anchor_index_ + spacing_)) return false;
   startCursors();
+  return true;
 }
 
-void JoinScan::setUpMasks(const std::vector<int>& by_rarity) {
+bool JoinScan::setUpMasks(const std::vector<int>& by_rarity) {
   anchor_index_ = by_rarity[0];
   const std::size_t masked = std::min(kMaxMaskLetters, by_rarity.size() - 1);
-  for (std::size_t k = 1; k <= masked; ++k) masks_.push_back(buildMask(by_rarity[k]));
+  for (std::size_t k = 1; k <= masked; ++k) masks_.push_back(emptyMask(by_rarity[k]));
   addChecks(std::vector<int>(by_rarity.begin() + static_cast<long>(masked) + 1, by_rarity.end()));
-  collectAnchors();
+  return fillAnchorsAndMasks();
 }
 
 void JoinScan::addChecks(const std::vector<int>& indexes) {
   for (int k : indexes) checks_.push_back({k - anchor_index_, letter(k)});
 }
 
-void JoinScan::collectAnchors() {
+bool JoinScan::collectAnchors() {
   const unsigned char anchor_letter = letter(anchor_index_);
-  for (int pos = 0; pos < job_.text_len; ++pos) {
+  return forEachPosition(job_.text_len, [&](int pos) {
     if (text_[pos] == anchor_letter) anchors_.push_back(pos);
-  }
+  });
 }
 
-void JoinScan::buildPartners(int partner_index) {
+bool JoinScan::buildPartners(int partner_index) {
   const unsigned char partner_letter = letter(partner_index);
   std::vector<int> class_size(static_cast<std::size_t>(spacing_), 0);
   int quotient = 0;
   int residue = 0;
-  for (int pos = 0; pos < job_.text_len; ++pos) {
-    if (text_[pos] != partner_letter) continue;
+  const bool counted = forEachPosition(job_.text_len, [&](int pos) {
+    if (text_[pos] != partner_letter) return;
     split(pos, &quotient, &residue);
     ++class_size[static_cast<std::size_t>(residue)];
-  }
+  });
+  if (!counted) return false;
   // Each class is closed by a sentinel above every quotient.
   class_start_.assign(static_cast<std::size_t>(spacing_), 0);
   int total = 0;
@@ -347,11 +368,11 @@ void JoinScan::buildPartners(int partner_index) {
   }
   partners_.assign(static_cast<std::size_t>(total), INT_MAX);
   std::vector<int> fill = class_start_;
-  for (int pos = 0; pos < job_.text_len; ++pos) {
-    if (text_[pos] != partner_letter) continue;
+  return forEachPosition(job_.text_len, [&](int pos) {
+    if (text_[pos] != partner_letter) return;
     split(pos, &quotient, &residue);
     partners_[static_cast<std::size_t>(fill[static_cast<std::size_t>(residue)]++)] = quotient;
-  }
+  });
 }
 
 // Points every anchor at the first partner of its class that lies after it.
@@ -368,30 +389,39 @@ void JoinScan::startCursors() {
   }
 }
 
-MaskLetter JoinScan::buildMask(int index) {
+MaskLetter JoinScan::emptyMask(int index) {
   MaskLetter mask;
   mask.offset = index - anchor_index_;
   mask.stride = std::abs(mask.offset);
   mask.by_stride = Divider(mask.stride);
-  const int text_len = job_.text_len;
   int total = 0;
   for (int r = 0; r < mask.stride; ++r) {
     mask.class_base.push_back(total);
-    mask.class_size.push_back((text_len - r + mask.stride - 1) / mask.stride);
+    mask.class_size.push_back((job_.text_len - r + mask.stride - 1) / mask.stride);
     total += mask.class_size.back();
   }
   // Room for the last 8-byte load.
   mask.bytes = std::move(buffers_.mask_bytes[masks_.size()]);
   mask.bytes.assign(static_cast<std::size_t>(total / 8 + 9), 0);
-  const unsigned char wanted = letter(index);
-  for (int pos = 0; pos < text_len; ++pos) {
-    if (text_[pos] != wanted) continue;
-    const int at = mask.by_stride.quotient(pos);
-    const auto r = static_cast<std::size_t>(pos - at * mask.stride);
-    const int bit = mask.class_base[r] + (mask.offset > 0 ? at : mask.class_size[r] - 1 - at);
-    mask.bytes[static_cast<std::size_t>(bit / 8)] |= static_cast<unsigned char>(1 << (bit % 8));
-  }
   return mask;
+}
+
+// One pass over the text for the anchors and all the maps.
+bool JoinScan::fillAnchorsAndMasks() {
+  constexpr unsigned kAnchorBit = 1u << kMaxMaskLetters;
+  std::array<unsigned, 256> wanted{};  // bit m: map m's letter; kAnchorBit
+  wanted[letter(anchor_index_)] |= kAnchorBit;
+  for (std::size_t m = 0; m < masks_.size(); ++m) {
+    wanted[letter(anchor_index_ + masks_[m].offset)] |= 1u << m;
+  }
+  return forEachPosition(job_.text_len, [&](int pos) {
+    const unsigned bits = wanted[text_[pos]];
+    if (bits == 0) return;
+    if ((bits & kAnchorBit) != 0) anchors_.push_back(pos);
+    for (std::size_t m = 0; m < masks_.size(); ++m) {
+      if ((bits >> m & 1) != 0) masks_[m].set(pos);
+    }
+  });
 }
 
 // An anchor x stands at start + anchor_index_ x skip, and a start fits when
