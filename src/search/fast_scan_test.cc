@@ -79,8 +79,8 @@ class FastScan : public testing::Test {
   // texts cross block boundaries and the merge of the two threads' hits.
   void shuffleTuning() {
     fastScanTuning.method = randomMethod();
-    fastScanTuning.max_block_skips = pick(1, 40);
-    fastScanTuning.block_work = pick(1, 400);
+    fastScanTuning.max_block_skips = pick(0, 1) == 0 ? pick(1, 40) : pick(41, 400);
+    fastScanTuning.block_work = pick(0, 1) == 0 ? pick(1, 400) : 1 << 30;
     fastScanTuning.parallel_work = pick(0, 1) == 0 ? 0 : 1LL << 40;
   }
 
@@ -198,6 +198,15 @@ TEST_F(FastScan, MatchesThePlainLoopOnLongerTextsWithTwoThreads) {
     ASSERT_EQ(fast.hits, plain.hits) << describe(c);
     ASSERT_EQ(fast.marks, plain.marks) << describe(c);
     ASSERT_EQ(fast.result, plain.result) << describe(c);
+  }
+}
+
+TEST_F(FastScan, AnchorsWithThousandsOfPartnersInOneBlockMatchThePlainLoop) {
+  fastScanTuning.method = JoinMethod::kPairs;
+  fastScanTuning.block_work = 1 << 30;
+  for (const char* pattern : {"AB", "ABA", "BAAB"}) {
+    const Case c = {randomString("AAB", 2000), pattern, 1, 10000};
+    EXPECT_EQ(run(findSequences, c).hits, run(findSequencesPlain, c).hits) << pattern;
   }
 }
 
