@@ -2,8 +2,8 @@
 
 MainInfo mainInfo;
 int removeSpaces = 0;
-volatile std::sig_atomic_t searching = 0;
-volatile std::sig_atomic_t interrupted = 0;
+std::atomic<int> searching = 0;
+std::atomic<int> interrupted = 0;
 
 void resetMainInfo() {
   mainInfo = MainInfo{};

@@ -4,7 +4,7 @@
 #ifndef SRC_DRIVER_MAIN_INFO_H_
 #define SRC_DRIVER_MAIN_INFO_H_
 
-#include <csignal>
+#include <atomic>
 
 // Longest search string kept, in bytes (the pattern buffer holds one more for
 // the terminator).
@@ -56,10 +56,13 @@ struct Selection {
 };
 
 // The module flags, 0 or 1, all 0 at start. searching and interrupted are
-// shared with the Ctrl-C handler.
-extern int removeSpaces;                        // -c was given
-extern volatile std::sig_atomic_t searching;    // a scan is running
-extern volatile std::sig_atomic_t interrupted;  // Ctrl-C came during a scan
+// shared with the Ctrl-C handler, which may run on any thread, and are read by
+// the scan's threads: lock-free atomics are safe for both.
+extern int removeSpaces;               // -c was given
+extern std::atomic<int> searching;    // a scan is running
+extern std::atomic<int> interrupted;  // Ctrl-C came during a scan
+
+static_assert(std::atomic<int>::is_always_lock_free);
 
 // Clears mainInfo and stores the defaults.
 void resetMainInfo();

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <semaphore>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -277,8 +278,13 @@ JoinScan::JoinScan(const ScanJob& job)
            (fastScanTuning.method == JoinMethod::kCheapest && pair_work < mask_work);
   if (!(pairs_ ? setUpPairs(by_rarity) : setUpMasks(by_rarity))) return;
   if (std::min(pair_work, mask_work) >= static_cast<double>(fastScanTuning.parallel_work)) {
-    part_count_ = 2;
-    helper_ = std::thread([this] { helperLoop(); });
+    // Without a second thread the scan runs whole on this one.
+    try {
+      helper_ = std::thread([this] { helperLoop(); });
+      part_count_ = 2;
+    } catch (const std::system_error&) {
+      part_count_ = 1;
+    }
   }
 }
 

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
-volatile std::sig_atomic_t exitPending = 0;
-volatile std::sig_atomic_t waitingForInput = 0;
+std::atomic<int> exitPending = 0;
+std::atomic<int> waitingForInput = 0;
 
 void pollInterrupt() {
   if (exitPending != 0) std::exit(1);

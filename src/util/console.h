@@ -4,14 +4,14 @@
 #ifndef SRC_UTIL_CONSOLE_H_
 #define SRC_UTIL_CONSOLE_H_
 
-#include <csignal>
+#include <atomic>
 #include <string>
 
 // Set by the Ctrl-C handler when the program is to end at the next poll.
-extern volatile std::sig_atomic_t exitPending;
+extern std::atomic<int> exitPending;
 // 1 while readLine waits for input; standard output is flushed then, so the
 // handler may end the program at once.
-extern volatile std::sig_atomic_t waitingForInput;
+extern std::atomic<int> waitingForInput;
 
 // Ends the program with status 1 (flushing standard output) if a Ctrl-C asked
 // for it. Long loops that run outside a scan call it now and then.
