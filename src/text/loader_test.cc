@@ -6,9 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include "driver/main_info.h"
+#include "unit/temp_file.h"
 
 namespace {
 
@@ -18,12 +17,7 @@ class LoadText : public testing::Test {
 
   // Loads a file holding bytes; "<null>" when loadText refused it.
   std::string load(const std::string& bytes, int remove_spaces = 0) {
-    const std::string path = testing::TempDir() +
-                           testing::UnitTest::GetInstance()->current_test_info()->name() +
-                           "_" + std::to_string(getpid());
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
+    const std::string path = writeTempFile(bytes);
     removeSpaces = remove_spaces;
     char* text = loadText(path.c_str());
     if (text == nullptr) return "<null>";

@@ -7,19 +7,14 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
+#include "unit/temp_file.h"
 
 namespace {
 
 // Feeds bytes to standard input and returns every line readLine gives, with
 // "<end>" for the end of input.
 std::vector<std::string> linesOf(const std::string& bytes) {
-  const std::string path = testing::TempDir() +
-                           testing::UnitTest::GetInstance()->current_test_info()->name() +
-                           "_" + std::to_string(getpid());
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  std::fwrite(bytes.data(), 1, bytes.size(), file);
-  std::fclose(file);
+  const std::string path = writeTempFile(bytes);
   EXPECT_NE(std::freopen(path.c_str(), "rb", stdin), nullptr);
   std::vector<std::string> lines;
   std::string line;

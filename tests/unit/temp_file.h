@@ -1,0 +1,27 @@
+// Test helper: a file of given bytes in the test's temporary folder.
+#ifndef TESTS_UNIT_TEMP_FILE_H_
+#define TESTS_UNIT_TEMP_FILE_H_
+
+#include <cstdio>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+// Writes bytes to a file named after the running test and this process (so
+// that tests run side by side never share one) and returns its path.
+inline std::string writeTempFile(const std::string& bytes) {
+  const std::string path = testing::TempDir() +
+                           testing::UnitTest::GetInstance()->current_test_info()->name() +
+                           "_" + std::to_string(getpid());
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  EXPECT_NE(file, nullptr) << path;
+  if (file != nullptr) {
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+  }
+  return path;
+}
+
+#endif  // TESTS_UNIT_TEMP_FILE_H_
