@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "driver/main_info.h"
-#include "util/console.h"
+#include "core/main_info.h"
+#include "util/interrupt.h"
 #include "util/memory.h"
 #include "util/message.h"
 

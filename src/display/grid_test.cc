@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "display/console_capture_for_test.h"
-#include "driver/main_info.h"
+#include "core/main_info.h"
 
 namespace {
 

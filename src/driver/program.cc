@@ -6,12 +6,11 @@
 #include <string>
 
 #include "driver/commands.h"
-#include "driver/interrupt.h"
-#include "driver/main_info.h"
+#include "core/main_info.h"
 #include "text/loader.h"
 #include "util/console.h"
+#include "util/interrupt.h"
 #include "util/message.h"
-#include "util/platform.h"
 
 namespace {
 
@@ -77,7 +76,7 @@ void showUsage(int mode) {
 int runProgram(int argc, char** argv) {
   if (argc < 2) showUsage(1);
   if (std::strcmp(argv[1], "-usage") == 0) showUsage(2);
-  installInterruptHandler(sigint);
+  installInterruptHandler();
   resetMainInfo();
   // The list heads live as long as the program: the records hanging on them
   // are never freed.

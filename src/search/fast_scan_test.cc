@@ -12,7 +12,8 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/main_info.h"
+#include "core/main_info.h"
+#include "util/interrupt.h"
 #include "search/hits.h"
 #include "search/scan.h"
 
@@ -55,7 +56,7 @@ class FastScan : public testing::Test {
 
   void TearDown() override {
     fastScanTuning = saved_tuning_;
-    fastScanPollHook = nullptr;
+    interruptPollHook = nullptr;
     freeHitNodes();
   }
 
@@ -254,7 +255,7 @@ TEST_F(FastScan, LongestStringAcceptedMatchesThePlainLoop) {
 }
 
 TEST_F(FastScan, CtrlCAtAnyPollLeavesAPlainStopStateAndClearsBothFlags) {
-  fastScanPollHook = countPoll;
+  interruptPollHook = countPoll;
   for (int round = 0; round < 400; ++round) {
     const Case c = randomCase();
     shuffleTuning();
@@ -273,7 +274,7 @@ TEST_F(FastScan, CtrlCAtAnyPollLeavesAPlainStopStateAndClearsBothFlags) {
 }
 
 TEST_F(FastScan, CtrlCBeforeTheFirstPositionKeepsOnlyTheFirstMark) {
-  fastScanPollHook = countPoll;
+  interruptPollHook = countPoll;
   polls_left = 0;
   // 60 skips: a mark every 2, the first before skip 2, so none yet.
   const Case c = {std::string(61, 'A'), "AA", 1, 10000};

@@ -8,9 +8,10 @@
 
 #include <unistd.h>
 
-#include "driver/main_info.h"
+#include "core/main_info.h"
 #include "search/hits.h"
 #include "util/console.h"
+#include "util/interrupt.h"
 
 namespace {
 
