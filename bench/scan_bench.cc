@@ -9,6 +9,9 @@
 //   scan_bench sample <text> <string> <all_skips 0|1> <skips per direction>
 //   scan_bench interrupt <text> <string> <all_skips 0|1> <trials>
 //   scan_bench load <file>
+#include <signal.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <csignal>
@@ -20,15 +23,11 @@
 #include <thread>
 #include <vector>
 
-#include <signal.h>
-#include <unistd.h>
-
-#include "util/interrupt.h"
+#include "core/hit_list.h"
 #include "core/main_info.h"
-#include "search/hits.h"
 #include "search/scan.h"
-#include "search/scan_job.h"
 #include "text/loader.h"
+#include "util/interrupt.h"
 #include "util/platform.h"
 
 namespace {
@@ -75,11 +74,13 @@ char* loadCorpus(const char* path) {
 void reverseInPlace(char* text) { std::reverse(text, text + std::strlen(text)); }
 
 // Hits in the list, and a checksum of their order that two engines must share.
-void summarize(const Hit* head, long long* count, unsigned long long* checksum) {
-  for (const Hit* hit = head; hit != nullptr && hit->skip != -1; hit = hit->next) {
-    ++*count;
-    *checksum = (*checksum * 1000003u) ^ static_cast<unsigned long long>(hit->skip) << 32 ^
-                static_cast<unsigned>(hit->pos);
+void summarize(const HitList& list, long long* count, unsigned long long* checksum) {
+  for (int r = 0; r < list.runCount(); ++r) {
+    const auto skip = static_cast<unsigned long long>(list.run(r).skip);
+    for (int index = list.run(r).first; index < list.runEnd(r); ++index) {
+      ++*count;
+      *checksum = (*checksum * 1000003u) ^ skip << 32 ^ static_cast<unsigned>(list.pos(index));
+    }
   }
 }
 
@@ -92,8 +93,8 @@ int runScan(int argc, char** argv) {
   const char* pattern = argv[4];
   const int all_skips = std::atoi(argv[5]);
   auto* scan = plain ? findSequencesPlain : findSequences;
-  Hit forward = {};
-  Hit backward = {};
+  HitList forward;
+  HitList backward;
   const long long rss_before = statusBytes("VmRSS");
   resetPeak();
   const Clock::time_point start = Clock::now();
@@ -107,8 +108,8 @@ int runScan(int argc, char** argv) {
   long long forward_hits = 0;
   long long backward_hits = 0;
   unsigned long long checksum = 0;
-  summarize(&forward, &forward_hits, &checksum);
-  summarize(&backward, &backward_hits, &checksum);
+  summarize(forward, &forward_hits, &checksum);
+  summarize(backward, &backward_hits, &checksum);
   std::printf("seconds=%.4f forward_seconds=%.4f forward=%lld backward=%lld peak_bytes=%lld "
               "checksum=%016llx\n",
               seconds, forward_seconds, forward_hits, backward_hits, peak, checksum);
@@ -135,17 +136,15 @@ int runSample(int argc, char** argv) {
   double estimate = 0;
   for (int direction = 0; direction < 2; ++direction) {
     double sample_starts = 0;
-    Hit head = {-1, 0, nullptr};
-    Hit* tail = &head;
+    HitList list;
     bool found = false;
     const Clock::time_point start = Clock::now();
     for (int k = 0; k < samples; ++k) {
       const int skip = 1 + static_cast<int>(static_cast<long long>(last - 1) * k / std::max(1, samples - 1));
       sample_starts += text_len - (pattern_len - 1) * skip;
-      plainScanSkip(job, skip, &tail, &found);
+      plainScanSkip(job, skip, &list, &found);
     }
     estimate += secondsSince(start) * all_starts / sample_starts;
-    freeHitNodes();
     reverseInPlace(text);
   }
   std::printf("estimated_seconds=%.1f sampled_skips=%d of=%d\n", estimate, samples, last);
@@ -161,11 +160,10 @@ int runInterrupt(int argc, char** argv) {
   const int all_skips = std::atoi(argv[4]);
   const int trials = std::atoi(argv[5]);
   installInterruptHandler();
-  Hit head = {};
+  HitList head;
   Clock::time_point start = Clock::now();
   findSequences(all_skips, pattern, text, &head);
   const double full = secondsSince(start);
-  freeHitNodes();
   std::mt19937 rng(7);
   double worst = 0;
   int stopped = 0;
@@ -182,7 +180,6 @@ int runInterrupt(int argc, char** argv) {
     findSequences(all_skips, pattern, text, &head);
     const Clock::time_point returned = Clock::now();
     ctrl_c.join();
-    freeHitNodes();
     if (returned < sent) continue;  // the scan ended before the signal
     ++stopped;
     worst = std::max(worst, std::chrono::duration<double>(returned - sent).count());

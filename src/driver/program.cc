@@ -78,9 +78,9 @@ int runProgram(int argc, char** argv) {
   if (std::strcmp(argv[1], "-usage") == 0) showUsage(2);
   installInterruptHandler();
   resetMainInfo();
-  // The list heads live as long as the program: the records hanging on them
-  // are never freed.
-  static ListHeads heads{};
+  // The list heads live as long as the program: neither they nor the
+  // records hanging on them are freed, not even at exit.
+  static ListHeads& heads = *new ListHeads{};
   loadOrExit(fileNameFrom(argc, argv));
 
   std::string line;
