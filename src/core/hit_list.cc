@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "util/memory.h"
 
@@ -24,7 +25,7 @@ T* grow(T* array, int* capacity, int wanted) {
 }  // namespace
 
 void HitList::clear() {
-  for (int c = 0; c < chunk_count_; ++c) std::free(chunks_[c]);
+  for (int c = 0; c < chunk_count_; ++c) ::operator delete(chunks_[c]);
   std::free(chunks_);
   std::free(runs_);
   count_ = 0;
@@ -36,8 +37,8 @@ void HitList::clear() {
   run_capacity_ = 0;
 }
 
-void HitList::reserve(int n) {
-  const long long wanted = static_cast<long long>(count_) + n;
+void HitList::reserve(long long n) {
+  const long long wanted = count_ + n;
   if (wanted > INT_MAX) {
     // Hit numbers are ints: a list this long cannot be numbered.
     memoryExhausted(static_cast<std::size_t>(wanted) * sizeof(int), false);
@@ -45,7 +46,7 @@ void HitList::reserve(int n) {
   const auto chunks = static_cast<int>((wanted + kChunkHits - 1) >> kChunkShift);
   while (chunk_count_ < chunks) {
     if (chunk_count_ == chunk_capacity_) chunks_ = grow(chunks_, &chunk_capacity_, chunks);
-    chunks_[chunk_count_++] = static_cast<int*>(getmem(kChunkHits * static_cast<int>(sizeof(int))));
+    chunks_[chunk_count_++] = static_cast<int*>(::operator new(kChunkHits * sizeof(int)));
   }
 }
 
@@ -74,6 +75,14 @@ void HitList::appendRun(int skip, const int* positions, int n) {
     count_ += room;
     n -= room;
   }
+}
+
+int HitList::appendSlots(int skip, long long n) {
+  reserve(n);
+  startRun(skip);
+  const int first = count_;
+  count_ += static_cast<int>(n);
+  return first;
 }
 
 Hit HitList::at(int index) const {

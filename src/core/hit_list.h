@@ -17,9 +17,9 @@
 
 class HitList {
  public:
-  // Hits per chunk of positions. A chunk is one block from getmem; a list
-  // holds at most one chunk that is not full.
-  static constexpr int kChunkShift = 20;
+  // Hits per chunk of positions. A chunk is one block from operator new (it
+  // needs no zero fill); a list holds at most one chunk that is not full.
+  static constexpr int kChunkShift = 16;
   static constexpr int kChunkHits = 1 << kChunkShift;
 
   // A run: every hit of one skip, at indexes first to the next run's first
@@ -48,6 +48,13 @@ class HitList {
   // Appends n hits of one skip, positions in list order. REQUIRES as append.
   void appendRun(int skip, const int* positions, int n);
 
+  // Appends n hits of one skip whose positions are written afterwards
+  // through pos(), and returns the index of the first. REQUIRES as append,
+  // and n >= 1. Until they are written the slots hold no meaningful value;
+  // while they are written, by any threads, each slot by one, nothing else
+  // may touch the list.
+  int appendSlots(int skip, long long n);
+
   // Hit at index (0-based). REQUIRES: 0 <= index < count().
   Hit at(int index) const;
 
@@ -64,7 +71,7 @@ class HitList {
  private:
   // Makes room for n more hits; ends the program through the allocator's
   // exhaustion path when the count would pass the largest int.
-  void reserve(int n);
+  void reserve(long long n);
   void startRun(int skip);
 
   int count_ = 0;

@@ -42,11 +42,17 @@ int clampSize(double size, const FastScanTuning& tuning) {
 
 int firstBlockSize(const FastScanTuning& tuning) { return clampSize(1, tuning); }
 
-int nextBlockSize(int size, long long work, const FastScanTuning& tuning) {
+int nextBlockSize(const BlockCost& last, int mark_step, const FastScanTuning& tuning) {
+  const double size = last.skips;
   double next = 8.0 * size;
-  if (work > 0) {
-    next =
-        std::min(next, static_cast<double>(tuning.block_work) * size / static_cast<double>(work));
+  if (last.work > 0) {
+    next = std::min(next,
+                    static_cast<double>(tuning.block_work) * size / static_cast<double>(last.work));
+  }
+  next = std::max(next, static_cast<double>(mark_step));
+  if (last.hits > 0) {
+    next = std::min(next,
+                    static_cast<double>(tuning.block_hits) * size / static_cast<double>(last.hits));
   }
   return clampSize(next, tuning);
 }

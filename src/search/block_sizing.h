@@ -40,16 +40,24 @@ struct Block {
 // the string fits the text.
 Block makeBlock(const BlockShape& shape, const std::vector<int>& anchors, int first, int end);
 
+// What the last block cost, all threads together.
+struct BlockCost {
+  int skips;
+  long long work;  // in units of one screened pair
+  long long hits;
+};
+
 // Skips of the first block.
 int firstBlockSize(const FastScanTuning& tuning);
 
-// Skips of the block after one of size skips that cost work (units of one
-// screened pair, all threads together): the size at which a block would
-// cost tuning.block_work, at most 8 times the last size, and kept within
+// Skips of the block after one that cost last: the size at which a block
+// would cost tuning.block_work, at most 8 times the last size, and not
+// below mark_step (so that at most about 30 blocks cover the skips however
+// long the text: each joined anchor has a fixed cost per block, and blocks
+// that shrank as the text grew would make the cost grow with the square of
+// its length); then lowered to where a block would find tuning.block_hits
+// hits, which bounds the memory of a block's hits; all within
 // tuning.min_block_skips and tuning.max_block_skips (the maximum wins).
-// Never below the minimum however dense the work: each joined anchor has a
-// fixed cost per block, so blocks narrower than the masks' step of skips
-// would make the cost grow with the square of the text's length.
-int nextBlockSize(int size, long long work, const FastScanTuning& tuning);
+int nextBlockSize(const BlockCost& last, int mark_step, const FastScanTuning& tuning);
 
 #endif  // SRC_SEARCH_BLOCK_SIZING_H_

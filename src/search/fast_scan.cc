@@ -12,7 +12,7 @@
 #include "util/interrupt.h"
 
 FastScanTuning fastScanTuning = {
-    JoinMethod::kCheapest, kSkipsPerStep, 1 << 13, 1LL << 24, 1LL << 22, 0};
+    JoinMethod::kCheapest, kSkipsPerStep, 1 << 13, 1LL << 26, 1LL << 18, 1LL << 22, 0};
 
 namespace {
 
@@ -41,7 +41,7 @@ class JoinScan {
 
  private:
   void joinBlock(ScanTeam* team, const Block& block);
-  bool appendBlock(const Block& block, HitList* list, bool* found) const;
+  bool appendBlock(ScanTeam* team, const Block& block, HitList* list, bool* found);
 
   const ScanJob& job_;
   LetterIndex& index_;
@@ -62,26 +62,36 @@ void JoinScan::joinBlock(ScanTeam* team, const Block& block) {
   });
 }
 
-// Appends the block's hits skip by skip, with the marks that fall inside
-// the block. Like the plain loop, polls right after every mark: returns
-// false when the scan is to stop there, with the hits of the skips before
-// the mark's in the list.
-bool JoinScan::appendBlock(const Block& block, HitList* list, bool* found) const {
+// Writes the marks that fall inside the block and makes room in the list
+// for its hits, skip by skip; then the team copies them in. Like the plain
+// loop, polls right after every mark: returns false when the scan is to
+// stop there, with the hits of the skips before the mark's in the list.
+bool JoinScan::appendBlock(ScanTeam* team, const Block& block, HitList* list, bool* found) {
+  int upto = block.end;
   for (int skip = block.first; skip < block.end; ++skip) {
     if (skip > block.first && job_.markDue(skip)) {
       writeProgressMark(*found);
       *found = false;
-      if (scanStopRequested()) return false;
+      if (scanStopRequested()) {
+        upto = skip;
+        break;
+      }
     }
-    const int k = skip - block.first;
-    for (const BlockHits& part : parts_) {
-      const int count = part.countOf(k);
-      if (count == 0) continue;
-      list->appendRun(skip, part.positionsOf(k), count);
-      *found = true;
+    const auto k = static_cast<std::size_t>(skip - block.first);
+    long long total = 0;
+    for (const BlockHits& part : parts_) total += part.counts[k];
+    if (total == 0) continue;
+    int next = list->appendSlots(skip, total);
+    for (BlockHits& part : parts_) {
+      part.dest[k] = next;
+      next += part.counts[k];
     }
+    *found = true;
   }
-  return true;
+  team->run([&](int member) {
+    parts_[static_cast<std::size_t>(member)].copyInto(list, upto - block.first);
+  });
+  return upto == block.end;
 }
 
 void JoinScan::run(HitList* list) {
@@ -110,14 +120,15 @@ void JoinScan::run(HitList* list) {
     const Block block =
         makeBlock(shape, index_.anchors, skip, skip + std::min(size, last_skip_ + 1 - skip));
     joinBlock(&team, block);
-    long long work = 0;
+    BlockCost cost = {block.end - block.first, 0, 0};
     bool stopped = false;
     for (const BlockHits& part : parts_) {
-      work += part.work;
+      cost.work += part.work;
+      cost.hits += static_cast<long long>(part.found.size());
       stopped = stopped || part.stopped;
     }
-    if (stopped || !appendBlock(block, list, &found)) break;
-    size = nextBlockSize(size, work, fastScanTuning);
+    if (stopped || !appendBlock(&team, block, list, &found)) break;
+    size = nextBlockSize(cost, job_.mark_step, fastScanTuning);
     skip = block.end;
   }
 }

@@ -98,6 +98,7 @@ class FastScan : public testing::Test {
     fastScanTuning.min_block_skips = pick(0, 1) == 0 ? 1 : pick(1, 60);
     fastScanTuning.max_block_skips = pick(0, 1) == 0 ? pick(1, 40) : pick(41, 400);
     fastScanTuning.block_work = pick(0, 1) == 0 ? pick(1, 400) : 1 << 30;
+    fastScanTuning.block_hits = pick(0, 1) == 0 ? pick(1, 50) : 1 << 30;
     fastScanTuning.parallel_work = pick(0, 1) == 0 ? 0 : 1LL << 40;
     fastScanTuning.threads = pick(1, 4);
   }

@@ -163,5 +163,4 @@ void joinAnchors(LetterIndex* index, const Block& block, int anchor_lo, int anch
       joiner.joinMasks(anchor);
     }
   }
-  out->groupBySkip();
 }

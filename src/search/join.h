@@ -16,7 +16,7 @@
 #include "search/letter_index.h"
 
 // Joins the anchors [anchor_lo, anchor_hi) over block, adding their hits to
-// out (by anchor, then skip) and their cost to out->work. Polls interrupted
+// out (by anchor, then skip) and their cost to out->work, after emptying it. Polls interrupted
 // before every anchor; once it is set, sets out->stopped and returns.
 void joinAnchors(LetterIndex* index, const Block& block, int anchor_lo, int anchor_hi,
                  BlockHits* out);
