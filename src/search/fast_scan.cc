@@ -9,10 +9,11 @@
 #include "search/join.h"
 #include "search/letter_index.h"
 #include "search/scan_team.h"
+#include "util/cpu_features.h"
 #include "util/interrupt.h"
 
 FastScanTuning fastScanTuning = {
-    JoinMethod::kCheapest, kSkipsPerStep, 1 << 13, 1LL << 26, 1LL << 18, 1LL << 22, 0};
+    JoinMethod::kCheapest, kSkipsPerStep, 1 << 13, 1LL << 26, 1LL << 18, 1LL << 22, 0, true};
 
 namespace {
 
@@ -101,6 +102,7 @@ void JoinScan::run(HitList* list) {
   if (last_skip_ >= 1) {
     buildLetterIndex(job_, last_skip_, fastScanTuning.method, &index_, &estimated_work);
   }
+  index_.wide_steps = fastScanTuning.wide_steps && cpuHasAvx2();
   int threads = 1;
   if (estimated_work >= static_cast<double>(fastScanTuning.parallel_work)) {
     threads = fastScanTuning.threads > 0 ? fastScanTuning.threads : machineScanThreads();

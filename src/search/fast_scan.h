@@ -51,6 +51,8 @@ struct FastScanTuning {
                             // further threads share every block
   int threads;              // threads when they are used; 0: one per core
                             // (machineScanThreads)
+  bool wide_steps;          // masks step 256 skips at once where the
+                            // processor has AVX2
 };
 
 // Starts at sizes that suit long texts; the program never changes them.

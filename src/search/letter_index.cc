@@ -150,9 +150,9 @@ MaskLetter Builder::emptyMask(int index, std::vector<unsigned char> bytes) {
     mask.class_size.push_back((job_.text_len - r + mask.stride - 1) / mask.stride);
     total += mask.class_size.back();
   }
-  // Room for the last 8-byte load.
+  // Room for the last step's loads.
   mask.bytes = std::move(bytes);
-  mask.bytes.assign(static_cast<std::size_t>(total / 8 + 9), 0);
+  mask.bytes.assign(static_cast<std::size_t>(total / 8 + 1 + kMaskPadding), 0);
   return mask;
 }
 

@@ -95,6 +95,8 @@ struct MaskLetter {
   }
 };
 
+// Bytes after the last bit of a map that a step of the masks may read.
+inline constexpr int kMaskPadding = 48;
 // Letters tested through bit maps; each map takes one bit per text byte.
 inline constexpr std::size_t kMaxMaskLetters = 4;
 // Skips tested per step of the masks.
@@ -103,6 +105,7 @@ inline constexpr int kSkipsPerStep = 56;
 struct LetterIndex {
   const unsigned char* text = nullptr;
   bool pairs = false;         // joined by pairs, else by masks
+  bool wide_steps = false;    // masks take 256 skips a step (AVX2)
   int anchor_index = 0;       // index in the string of the anchor letter
   std::vector<int> anchors;   // its positions (0-based), ascending
   std::vector<Check> checks;  // letters tested byte by byte, rarest first
