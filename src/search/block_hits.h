@@ -30,6 +30,10 @@ struct BlockHits {
                              // hit; set by the calling thread
   long long work = 0;        // in units of one screened pair
   bool stopped = false;      // interrupted was seen and the block dropped
+  // Keeps the next thread's record off the cache lines that this thread
+  // writes while it joins (the vectors' ends), without asking the
+  // allocator for an alignment.
+  char padding[64] = {};
 
   // Empties the record for a block of skips skips.
   void begin(int skips);

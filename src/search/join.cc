@@ -45,6 +45,7 @@ class Joiner {
 
   void joinPairs(int anchor);
   void joinMasks(int anchor);
+  long long work() const { return work_; }
 
  private:
   template <std::size_t... kMaps>
@@ -58,6 +59,7 @@ class Joiner {
   LetterIndex& x_;
   const Block& block_;
   BlockHits* out_;
+  long long work_ = 0;  // kept here, not in out_, while the thread joins
   int batch_[kPairsPerBatch];
 };
 
@@ -91,7 +93,7 @@ void Joiner::joinPairs(int anchor) {
     for (int k = 0; k < kept; ++k) confirm(x, batch_[k], 1);
     if (next < batch_end) break;
   }
-  out_->work += next - cursor;
+  work_ += next - cursor;
   cursor = next;
 }
 
@@ -117,7 +119,7 @@ void Joiner::joinMasks(int anchor) {
         steps = sweepMasksWide(x, last, std::make_index_sequence<4>());
         break;
     }
-    out_->work += steps * kWideStepWork + kAnchorWork;
+    work_ += steps * kWideStepWork + kAnchorWork;
     return;
   }
 #endif
@@ -135,7 +137,7 @@ void Joiner::joinMasks(int anchor) {
       steps = sweepMasks(x, last, std::make_index_sequence<4>());
       break;
   }
-  out_->work += steps * kStepWork + kAnchorWork;
+  work_ += steps * kStepWork + kAnchorWork;
 }
 
 // The bits of one anchor's skips lie at a fixed bit offset within the bytes
@@ -232,7 +234,7 @@ void Joiner::confirm(int x, int skip, std::size_t first_check) {
     if (at[x_.checks[k].offset * skip] != x_.checks[k].letter) return;
   }
   out_->add(skip - block_.first, x - x_.anchor_index * skip + 1);
-  out_->work += kHitWork;
+  work_ += kHitWork;
 }
 
 }  // namespace
@@ -244,7 +246,7 @@ void joinAnchors(LetterIndex* index, const Block& block, int anchor_lo, int anch
   for (int anchor = anchor_lo; anchor < anchor_hi; ++anchor) {
     if (scanStopRequested()) {
       out->stopped = true;
-      return;
+      break;
     }
     if (index->pairs) {
       joiner.joinPairs(anchor);
@@ -252,4 +254,5 @@ void joinAnchors(LetterIndex* index, const Block& block, int anchor_lo, int anch
       joiner.joinMasks(anchor);
     }
   }
+  out->work = joiner.work();
 }
