@@ -19,7 +19,7 @@ class HitList {
  public:
   // Hits per chunk of positions. A chunk is one block from operator new (it
   // needs no zero fill); a list holds at most one chunk that is not full.
-  static constexpr int kChunkShift = 16;
+  static constexpr int kChunkShift = 20;
   static constexpr int kChunkHits = 1 << kChunkShift;
 
   // A run: every hit of one skip, at indexes first to the next run's first
