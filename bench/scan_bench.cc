@@ -23,8 +23,8 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include "driver/interrupt.h"
-#include "driver/main_info.h"
+#include "util/interrupt.h"
+#include "core/main_info.h"
 #include "search/hits.h"
 #include "search/scan.h"
 #include "search/scan_job.h"
@@ -160,7 +160,7 @@ int runInterrupt(int argc, char** argv) {
   const char* pattern = argv[3];
   const int all_skips = std::atoi(argv[4]);
   const int trials = std::atoi(argv[5]);
-  installInterruptHandler(sigint);
+  installInterruptHandler();
   Hit head = {};
   Clock::time_point start = Clock::now();
   findSequences(all_skips, pattern, text, &head);

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "display/grid.h"
-#include "driver/main_info.h"
+#include "core/main_info.h"
 #include "search/run.h"
 #include "select/selection.h"
 #include "util/console.h"
@@ -97,7 +97,7 @@ void setFixedArea(const char* arg) {
   mainInfo.topPos = top;
   if (const char* comma = std::strchr(arg, ','); comma != nullptr) {
     const int columns = readNumber(comma + 1);
-    if (columns < 2 || columns < mainInfo.width) {
+    if (columns < kMinWindow || columns < mainInfo.width) {
       errmsg("... %d: bad return columns; %d < return number\n", columns,
              mainInfo.width - 1);
       return;

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "driver/main_info.h"
+#include "core/main_info.h"
 
 // The list heads that belong to the command loop; all zero at start.
 struct ListHeads {

@@ -5,14 +5,13 @@
 #include <cstring>
 #include <string>
 
+#include "core/main_info.h"
 #include "driver/commands.h"
 #include "driver/help.h"
-#include "driver/interrupt.h"
-#include "driver/main_info.h"
 #include "text/loader.h"
 #include "util/console.h"
+#include "util/interrupt.h"
 #include "util/message.h"
-#include "util/platform.h"
 
 namespace {
 
@@ -82,7 +81,7 @@ int runProgram(int argc, char** argv) {
   // are what they always were (a file of that name is reached as ./--help).
   if (argc == 2 && std::strcmp(argv[1], "--help") == 0) return showHelp();
   if (argc == 2 && std::strcmp(argv[1], "--version") == 0) return showVersion();
-  installInterruptHandler(sigint);
+  installInterruptHandler();
   resetMainInfo();
   // The list heads live as long as the program: the records hanging on them
   // are never freed.

@@ -13,11 +13,11 @@
 #include <utility>
 #include <vector>
 
-#include "driver/main_info.h"
+#include "core/main_info.h"
 #include "search/hits.h"
+#include "util/interrupt.h"
 
 FastScanTuning fastScanTuning = {JoinMethod::kCheapest, 1 << 13, 1LL << 24, 1LL << 22};
-void (*fastScanPollHook)() = nullptr;
 
 namespace {
 
@@ -39,17 +39,12 @@ constexpr int kNodesPerRun = 4096;
 
 using ByteCounts = std::array<long long, 256>;
 
-bool stopRequested() {
-  if (fastScanPollHook != nullptr) fastScanPollHook();
-  return interrupted != 0;
-}
-
 // Calls visit(pos) for every position of a text, polling between runs of
 // kPositionsPerPoll. Returns false when a Ctrl-C cut the pass short.
 template <typename Visit>
 bool forEachPosition(int text_len, Visit visit) {
   for (int from = 0; from < text_len; from += kPositionsPerPoll) {
-    if (stopRequested()) return false;
+    if (scanStopRequested()) return false;
     const int to = std::min(text_len - from, kPositionsPerPoll) + from;
     for (int pos = from; pos < to; ++pos) visit(pos);
   }
@@ -488,7 +483,7 @@ void JoinScan::joinPart(int part_no, int anchor_lo, int anchor_hi) {
   part->stopped = false;
   int batch[kPairsPerBatch];
   for (int anchor = anchor_lo; anchor < anchor_hi; ++anchor) {
-    if (stopRequested()) {
+    if (scanStopRequested()) {
       part->stopped = true;
       return;
     }
@@ -612,7 +607,7 @@ bool JoinScan::appendBlock(Hit** tail, bool* found) const {
     if (skip > block_.first && job_.markDue(skip)) {
       writeProgressMark(*found);
       *found = false;
-      if (stopRequested()) return false;
+      if (scanStopRequested()) return false;
     }
     const auto k = static_cast<std::size_t>(skip - block_.first);
     for (int p = 0; p < part_count_; ++p) {
@@ -653,7 +648,7 @@ void JoinScan::run(Hit* head) {
       found = false;
     }
     // The plain loop polls nothing at a skip without start positions.
-    if (skip > last_skip_ || stopRequested()) break;
+    if (skip > last_skip_ || scanStopRequested()) break;
     setBlock(skip, skip + std::min(size, last_skip_ + 1 - skip));
     runBlock();
     if (parts_[0].stopped || parts_[1].stopped || !appendBlock(&tail, &found)) break;

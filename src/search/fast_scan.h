@@ -43,8 +43,4 @@ struct FastScanTuning {
 // Starts at sizes that suit long texts; the program never changes them.
 extern FastScanTuning fastScanTuning;
 
-// Test hook: when set, called at every poll of interrupted, from either
-// thread, so that a test can set interrupted after a chosen number of polls.
-extern void (*fastScanPollHook)();
-
 #endif  // SRC_SEARCH_FAST_SCAN_H_

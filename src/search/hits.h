@@ -3,7 +3,7 @@
 #ifndef SRC_SEARCH_HITS_H_
 #define SRC_SEARCH_HITS_H_
 
-#include "driver/main_info.h"
+#include "core/main_info.h"
 
 // Returns a zeroed node for a hit list. Nodes come from blocks of many nodes
 // (16 bytes a hit) and all of them are given back at once by freeHitNodes.

@@ -5,10 +5,11 @@
 #include <cstring>
 #include <string>
 
-#include "driver/main_info.h"
+#include "core/main_info.h"
 #include "search/hits.h"
 #include "search/scan.h"
 #include "util/console.h"
+#include "util/interrupt.h"
 #include "util/memory.h"
 #include "util/message.h"
 

@@ -5,6 +5,7 @@
 #include "search/fast_scan.h"
 #include "search/hits.h"
 #include "search/scan_job.h"
+#include "util/interrupt.h"
 #include "util/message.h"
 
 namespace {
@@ -47,11 +48,9 @@ int runScan(int all_skips, const char* pattern, const char* text, Hit* head, Eng
   if (all_skips == 0 && max_skip > mainInfo.skipLimit) max_skip = mainInfo.skipLimit;
   const ScanJob job = {text, text_len, pattern, pattern_len, max_skip, max_skip / kMarksPerScan};
 
-  searching = 1;
+  beginScan();
   engine(job, head);
-  // searching first: a Ctrl-C from here on ends the program instead.
-  searching = 0;
-  interrupted = 0;
+  endScan();
   return head->skip != -1 ? 1 : 0;
 }
 
@@ -64,7 +63,7 @@ bool plainScanSkip(const ScanJob& job, int skip, Hit** tail, bool* found) {
   const char* pattern = job.pattern;
   const int last_start = job.text_len - (job.pattern_len - 1) * skip;
   for (int pos = 1; pos <= last_start; ++pos) {
-    if (interrupted != 0) return false;
+    if (scanStopRequested()) return false;
     const char* first = text + pos - 1;
     if (*first != pattern[0]) continue;
     int k = 1;

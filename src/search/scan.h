@@ -3,7 +3,7 @@
 #ifndef SRC_SEARCH_SCAN_H_
 #define SRC_SEARCH_SCAN_H_
 
-#include "driver/main_info.h"
+#include "core/main_info.h"
 
 // Scans text for pattern at every skip from 1 to text length / (pattern
 // length - 1), lowered to mainInfo.skipLimit unless all_skips is non-zero,

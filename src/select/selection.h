@@ -5,7 +5,7 @@
 #ifndef SRC_SELECT_SELECTION_H_
 #define SRC_SELECT_SELECTION_H_
 
-#include "driver/main_info.h"
+#include "core/main_info.h"
 
 // pickHit's modes; any mode other than kShowHit selects.
 inline constexpr int kSelectHit = 0;

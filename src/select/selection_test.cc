@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include "display/console_capture_for_test.h"
+#include "unit/console_capture.h"
 #include "driver/commands.h"
-#include "driver/main_info.h"
+#include "core/main_info.h"
 #include "search/hits.h"
 
 namespace {

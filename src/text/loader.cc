@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-#include "driver/main_info.h"
+#include "core/main_info.h"
 #include "util/memory.h"
 #include "util/message.h"
 #include "util/platform.h"

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/main_info.h"
+#include "core/main_info.h"
 #include "unit/temp_file.h"
 
 namespace {

@@ -6,12 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-std::atomic<int> exitPending = 0;
-std::atomic<int> waitingForInput = 0;
-
-void pollInterrupt() {
-  if (exitPending != 0) std::exit(1);
-}
+#include "util/interrupt.h"
 
 bool readLine(std::string* line) {
   line->clear();

@@ -1,25 +1,14 @@
-// Reading the console: whole input lines of any length, numbers as the
-// commands read them, and the safe way out after a Ctrl-C that came while no
-// scan was running.
+// Reading the console: whole input lines of any length, and numbers as the
+// commands read them.
 #ifndef SRC_UTIL_CONSOLE_H_
 #define SRC_UTIL_CONSOLE_H_
 
-#include <atomic>
 #include <string>
-
-// Set by the Ctrl-C handler when the program is to end at the next poll.
-extern std::atomic<int> exitPending;
-// 1 while readLine waits for input; standard output is flushed then, so the
-// handler may end the program at once.
-extern std::atomic<int> waitingForInput;
-
-// Ends the program with status 1 (flushing standard output) if a Ctrl-C asked
-// for it. Long loops that run outside a scan call it now and then.
-void pollInterrupt();
 
 // Reads one line from standard input into *line, without its LF and without
 // a CR right before that LF. A last line without LF counts; the line is cut
 // at its first NUL byte. Returns false, with *line empty, at end of input.
+// Flushes standard output first; a Ctrl-C while it waits ends the program.
 bool readLine(std::string* line);
 
 // Reads a number as atoi does (leading space, tab, LF, VT, FF or CR; an

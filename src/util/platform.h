@@ -2,10 +2,6 @@
 #ifndef SRC_UTIL_PLATFORM_H_
 #define SRC_UTIL_PLATFORM_H_
 
-// Installs handler for SIGINT (Ctrl-C). A blocking read that the signal
-// interrupts is not restarted. Safe to call from the handler itself.
-void installInterruptHandler(void (*handler)(int));
-
 // True when path names an existing regular file (not a directory, device or
 // pipe).
 bool isRegularFile(const char* path);

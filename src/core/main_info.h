@@ -1,14 +1,18 @@
 // The run's whole state: the one global main record, the records of the hit
-// lists and of the selection list, and the module flags. Every module reads
-// and writes these fields directly.
-#ifndef SRC_DRIVER_MAIN_INFO_H_
-#define SRC_DRIVER_MAIN_INFO_H_
-
-#include <atomic>
+// lists and of the selection list, and the -c flag. Every module reads and
+// writes these fields directly. The Ctrl-C flags live with the handler, in
+// util/interrupt.h.
+#ifndef SRC_CORE_MAIN_INFO_H_
+#define SRC_CORE_MAIN_INFO_H_
 
 // Longest search string kept, in bytes (the pattern buffer holds one more for
 // the terminator).
 inline constexpr int kMaxPatternLen = 511;
+
+// The settings at start.
+inline constexpr int kDefaultSkipLimit = 10000;
+inline constexpr int kDefaultWidth = 78;
+inline constexpr int kDefaultHeight = 20;
 
 struct MainInfo {
   char* text;         // the loaded text as one NUL-terminated line; never freed
@@ -55,16 +59,10 @@ struct Selection {
   Selection* next;  // null while no further record has been allocated
 };
 
-// The module flags, 0 or 1, all 0 at start. searching and interrupted are
-// shared with the Ctrl-C handler, which may run on any thread, and are read by
-// the scan's threads: lock-free atomics are safe for both.
-extern int removeSpaces;               // -c was given
-extern std::atomic<int> searching;    // a scan is running
-extern std::atomic<int> interrupted;  // Ctrl-C came during a scan
-
-static_assert(std::atomic<int>::is_always_lock_free);
+// Module flag, 0 or 1, 0 at start: -c was given.
+extern int removeSpaces;
 
 // Clears mainInfo and stores the defaults.
 void resetMainInfo();
 
-#endif  // SRC_DRIVER_MAIN_INFO_H_
+#endif  // SRC_CORE_MAIN_INFO_H_

@@ -1,0 +1,61 @@
+// Ctrl-C, in one place: the flags that the handler shares with the program,
+// the handler itself and its installation, and the polls that the scan, the
+// listing, the grid and the prompts make. During a scan Ctrl-C only stops
+// that scan; at any other moment it ends the program with status 1, keeping
+// everything already written to standard output.
+#ifndef SRC_UTIL_INTERRUPT_H_
+#define SRC_UTIL_INTERRUPT_H_
+
+#include <atomic>
+
+// The module flags, 0 or 1, all 0 at start. The handler may run on any thread
+// (on Windows it has one of its own) and the scan polls from two threads, so
+// each flag is a lock-free atomic.
+//
+// 1 while a scan runs. Written by the main thread around a scan and read by
+// the handler: sequentially consistent, so that the handler sees it set
+// before the scan's first poll and cleared before the scan's caller goes on.
+extern std::atomic<int> searching;
+// Set by the handler during a scan; polled by the scan's threads with relaxed
+// loads (it publishes no other data) and cleared by the main thread when the
+// scan ends.
+extern std::atomic<int> interrupted;
+// Set by the handler outside a scan and outside a wait for input: the next
+// pollInterrupt ends the program. Sequentially consistent.
+extern std::atomic<int> exitPending;
+// 1 while the program waits for an input line, with standard output flushed:
+// the handler may then end the program at once. Sequentially consistent.
+extern std::atomic<int> waitingForInput;
+
+static_assert(std::atomic<int>::is_always_lock_free);
+
+// The SIGINT handler. While a scan runs it sets interrupted. Otherwise it
+// ends the program at once if the program waits for input, or sets
+// exitPending for the next pollInterrupt. It touches nothing but the flags
+// and its own installation.
+void sigint(int signal_number);
+
+// Installs sigint for Ctrl-C. A blocking read that the signal interrupts is
+// not restarted. Safe to call from the handler itself.
+void installInterruptHandler();
+
+// Ends the program with status 1 (flushing standard output) if a Ctrl-C asked
+// for it. Long loops that run outside a scan call it now and then.
+void pollInterrupt();
+
+// Test hook: when set, called at every scanStopRequested, from any of the
+// scan's threads, so that a test can set interrupted at a chosen poll.
+extern void (*interruptPollHook)();
+
+// The scan's poll: true once a Ctrl-C asked the running scan to stop.
+inline bool scanStopRequested() {
+  if (interruptPollHook != nullptr) interruptPollHook();
+  return interrupted.load(std::memory_order_relaxed) != 0;
+}
+
+// Brackets a scan: sets searching; then clears searching first (a Ctrl-C
+// from there on ends the program instead) and interrupted after it.
+void beginScan();
+void endScan();
+
+#endif  // SRC_UTIL_INTERRUPT_H_
