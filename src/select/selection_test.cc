@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "display/console_capture_for_test.h"
+#include "unit/console_capture.h"
 #include "driver/commands.h"
 #include "core/main_info.h"
 #include "search/hits.h"
