@@ -44,8 +44,8 @@ struct FastScanTuning {
                             // last); 1 or more
   int max_block_skips;      // most skips joined in one block; wins over the
                             // minimum
-  long long block_work;     // work a block aims at (some tens of
-                            // milliseconds), in units of one screened pair
+  long long block_work;     // work a block aims at (about a tenth of a
+                            // second), in units of one screened pair
   long long block_hits;     // most hits a block aims at
   long long parallel_work;  // estimated work of a whole scan from which
                             // further threads share every block

@@ -23,9 +23,11 @@ constexpr int kPairsPerBatch = 256;
 constexpr long long kStepWork = 2;
 constexpr long long kAnchorWork = 8;
 constexpr long long kHitWork = 8;
+#if ELSSCAN_X86_VECTORS
 // A step of 256 skips with 256-bit vectors.
 constexpr long long kWideStepWork = 4;
 constexpr int kSkipsPerWideStep = 256;
+#endif
 
 // The 8 bytes from p on, the first in the lowest bits.
 std::uint64_t loadBytes(const unsigned char* p) {
