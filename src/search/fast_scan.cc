@@ -13,7 +13,7 @@
 #include "util/interrupt.h"
 
 FastScanTuning fastScanTuning = {
-    JoinMethod::kCheapest, kSkipsPerStep, 1 << 13, 1LL << 26, 1LL << 18, 1LL << 22, 0, true};
+    JoinMethod::kCheapest, kSkipsPerStep, 1 << 13, 1LL << 28, 1LL << 18, 1LL << 22, 0, true};
 
 namespace {
 
