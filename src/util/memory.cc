@@ -61,7 +61,7 @@ bool budgetAllows(std::uint64_t size) {
 // True when a request of size bytes is to fail without asking the heap.
 bool refused(std::size_t size) {
   if (failingAllocation.load(std::memory_order_relaxed) > 0 &&
-      allocationNumber.fetch_add(1) + 1 == failingAllocation.load()) {
+      allocationNumber.fetch_add(1) + 1 >= failingAllocation.load()) {
     return true;
   }
   return !budgetAllows(size);

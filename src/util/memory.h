@@ -57,7 +57,8 @@ void setMemoryStatusSource(MemoryStatus (*source)());
 
 // Test hook for fault injection: every request to getmem, moremem and
 // operator new is counted from 1 while failingAllocation is above 0, and the
-// request whose number equals it fails as if the heap were exhausted.
+// request of that number and every later one fail as if the heap were
+// exhausted.
 extern std::atomic<long long> failingAllocation;
 extern std::atomic<long long> allocationNumber;
 
