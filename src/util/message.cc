@@ -83,7 +83,11 @@ bool writeOut(std::FILE* stream, const char* bytes, std::size_t n) {
 }
 
 void flushOutput() {
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) outputFailed(errno);
+  // A write that failed inside printf or fputc left its reason in errno,
+  // unless something failed since.
+  const int earlier = errno;
+  if (std::fflush(stdout) != 0) outputFailed(errno);
+  if (std::ferror(stdout)) outputFailed(earlier != 0 ? earlier : EIO);
 }
 
 void outputFailed(int error) {
