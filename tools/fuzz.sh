@@ -8,7 +8,7 @@
 # to see it again. New inputs found stay in build-fuzz/corpus/ for later runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-tools/install-deps.sh --clang
+tools/install-deps.sh clang
 
 seconds=${1:-40}
 build=build-fuzz

@@ -5,8 +5,9 @@
 #include <cstring>
 #include <string>
 
-#include "driver/commands.h"
 #include "core/main_info.h"
+#include "driver/commands.h"
+#include "driver/help.h"
 #include "text/loader.h"
 #include "util/console.h"
 #include "util/interrupt.h"
@@ -77,6 +78,10 @@ void showUsage(int mode) {
 int runProgram(int argc, char** argv) {
   if (argc < 2) showUsage(1);
   if (std::strcmp(argv[1], "-usage") == 0) showUsage(2);
+  // --help and --version count only as the sole argument; anywhere else they
+  // are what they always were (a file of that name is reached as ./--help).
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) return showHelp();
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) return showVersion();
   installInterruptHandler();
   resetMainInfo();
   // The list heads live as long as the program: the records hanging on them

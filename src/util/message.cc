@@ -131,7 +131,8 @@ const char* err_edit(const char* format, std::va_list args) {
   return out.c_str();
 }
 
-void verrmsg(const char* format, std::va_list args) {
+// errmsg with an argument list already started.
+static void verrmsg(const char* format, std::va_list args) {
   if (Strchr(format, '%') == nullptr) {
     writeText(format);
   } else {

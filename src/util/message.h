@@ -48,9 +48,6 @@ void flushOutput();
 // format itself, which the compiler cannot check; pass no arguments.
 void errmsgLine(const char* line, ...);
 
-// errmsg with an argument list already started.
-void verrmsg(const char* format, std::va_list args);
-
 // Expands format with the arguments in args: %c %d %x %f %s convert as the
 // standard formatter does (without flags, widths or precisions); '%' before
 // any other byte is copied together with that byte and takes no argument; a
