@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "child_process.h"
-#include "temp_file.h"
+#include "unit/child_process.h"
+#include "unit/temp_file.h"
 
 namespace {
 

@@ -9,11 +9,11 @@
 #include <climits>
 #include <string>
 
-#include "console_capture.h"
 #include "core/main_info.h"
 #include "display/grid.h"
 #include "search/hits.h"
 #include "text/loader.h"
+#include "unit/console_capture.h"
 
 namespace {
 

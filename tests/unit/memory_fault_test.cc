@@ -18,7 +18,7 @@
 
 #include "driver/program.h"
 #include "search/fast_scan.h"
-#include "temp_file.h"
+#include "unit/temp_file.h"
 #include "util/memory.h"
 
 namespace {
