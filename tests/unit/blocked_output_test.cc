@@ -74,7 +74,7 @@ TEST_F(BlockedOutput, CtrlCInTheMiddleOfAListingKeepsEveryLine) {
 
   const std::string& out = child_->out();
   std::string expected;
-  char line[64];
+  char line[80];
   for (int k = 1; expected.size() < out.size(); ++k) {
     std::snprintf(line, sizeof line, "(%d): skip=1, string=(%d,%d,%d)\n", k, 3 * k - 2, 3 * k - 2,
                   3 * k - 1);
