@@ -49,7 +49,8 @@ void* allocateBlock(std::size_t size);
 // reserve (1/32 of the system's memory, at least 64 MB) of what the system
 // reports available. The status is looked at again before every refusal and
 // whenever the bytes taken since the last look pass half of the room seen
-// then, so that the usual request costs one atomic addition.
+// then, so that the usual request costs one atomic addition. A limit set on
+// the process (ulimit -v) needs no look: the heap itself refuses then.
 //
 // Test hook: replaces the system's report (null restores it) and forgets
 // what was seen so far.
