@@ -106,6 +106,16 @@ void* allocateBlock(std::size_t size) {
   return std::malloc(size == 0 ? 1 : size);
 }
 
+#if !defined(_WIN32)
+void* allocateAlignedBlock(std::size_t size, std::size_t alignment) {
+  if (refused(size)) return nullptr;
+  // The size must be a multiple of the alignment.
+  const std::size_t rounded =
+      (std::max<std::size_t>(size, 1) + alignment - 1) / alignment * alignment;
+  return rounded < size ? nullptr : std::aligned_alloc(alignment, rounded);
+}
+#endif
+
 void* getmem(int size) {
   const auto bytes = static_cast<std::size_t>(size < 0 ? 0 : size);
   void* block = nullptr;

@@ -45,6 +45,11 @@ void* moremem(void* block, int size);
 // reported here.
 void* allocateBlock(std::size_t size);
 
+// allocateBlock for a block aligned to alignment (a power of two), given back
+// with std::free. Not on Windows, whose aligned blocks need a free of their
+// own.
+void* allocateAlignedBlock(std::size_t size, std::size_t alignment);
+
 // The memory budget. A request is refused when it would leave less than a
 // reserve (1/32 of the system's memory, at least 64 MB) of what the system
 // reports available. The status is looked at again before every refusal and

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <climits>
 #include <cstdlib>
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
@@ -116,6 +117,13 @@ TEST_F(MemoryExhaustion, LargestRequestReturnsNullAfterItsMessage) {
         std::exit(block == nullptr ? 7 : 8);
       },
       testing::ExitedWithCode(7), "^\ncannot get the memory of 2147483 K bytes\n$");
+}
+
+TEST_F(MemoryExhaustion, FailedOverAlignedNewReportsThroughTheSameMessage) {
+  if (!ELSSCAN_OWN_NEW) GTEST_SKIP() << "needs the program's own operator new";
+  EXPECT_EXIT(
+      (limitAddressSpace(), static_cast<void>(::operator new (1280000000, std::align_val_t{64}))),
+      testing::ExitedWithCode(1), "^\ncannot get the memory of 1280000 K bytes\n$");
 }
 
 TEST_F(MemoryExhaustion, FailedStandardContainerReportsThroughTheSameMessage) {
