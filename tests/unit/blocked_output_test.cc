@@ -33,21 +33,44 @@ class BlockedOutput : public testing::Test {
     ASSERT_TRUE(child_->write(input));
   }
 
-  // Leaves standard output unread until the child stops writing to standard
-  // error, then sends Ctrl-C, reads everything and returns the exit status.
+  // Leaves standard output unread until the child waits in a write to the
+  // full pipe, then sends Ctrl-C, reads everything and returns the exit
+  // status.
   int interruptWhenBlocked() {
-    for (;;) {
-      const std::size_t before = child_->err().size();
-      if (!child_->waitFor([&] { return child_->err().size() > before; }, kStill)) break;
-    }
+    waitUntilBlocked();
     // A write that the first signal cuts short after part of its bytes
     // returns their count and the rest is written again; the second one
     // finds that write blocked before its first byte.
     child_->sendSignal(SIGINT);
     child_->waitFor([] { return false; }, kStill);
+    waitUntilBlocked();
     child_->sendSignal(SIGINT);
     child_->pauseOutput(false);
     return child_->wait(kPatience);
+  }
+
+  // Waits until standard error has stood still for a while and the child
+  // sleeps in a pipe write, as far as the system tells.
+  void waitUntilBlocked() {
+    const auto deadline = ChildProcess::Clock::now() + kPatience;
+    for (;;) {
+      const std::size_t before = child_->err().size();
+      if (child_->waitFor([&] { return child_->err().size() > before; }, kStill)) continue;
+      if (inPipeWrite() || ChildProcess::Clock::now() > deadline) return;
+    }
+  }
+
+  // Linux names the kernel function a process sleeps in; elsewhere, or when
+  // the name is hidden, the stillness of standard error has to do.
+  bool inPipeWrite() const {
+    const std::string path = "/proc/" + std::to_string(child_->pid()) + "/wchan";
+    std::FILE* file = std::fopen(path.c_str(), "r");
+    if (file == nullptr) return true;
+    char name[64] = {};
+    const bool read = std::fgets(name, sizeof name, file) != nullptr;
+    std::fclose(file);
+    const std::string where = read ? name : "";
+    return where.empty() || where == "0" || where.find("pipe_write") != std::string::npos;
   }
 
   std::unique_ptr<ChildProcess> child_;
