@@ -9,6 +9,8 @@
 #     bench    build, plus Google Benchmark
 #     package  build, plus mandoc and groff to check the manual page, and file
 #              and dpkg-dev for cpack's Debian package
+#     clang    build, plus clang with its sanitizer and fuzzer runtimes (for
+#              tools/fuzz.sh and tools/test.sh --tsan)
 set -euo pipefail
 
 [ $# -gt 0 ] || set -- test
@@ -35,8 +37,13 @@ for step in "$@"; do
       want_command file file
       want_command dpkg-shlibdeps dpkg-dev
       ;;
+    clang)
+      want_command clang++ clang
+      compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-*.a" >/dev/null ||
+        need+=(libclang-rt-dev)
+      ;;
     *)
-      echo "install-deps.sh: unknown step '$step' (build, test, bench, package)" >&2
+      echo "install-deps.sh: unknown step '$step' (build, test, bench, package, clang)" >&2
       exit 2
       ;;
   esac

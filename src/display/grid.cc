@@ -79,7 +79,7 @@ void drawRows(const WindowGeometry& g, const char* text, Tabs tabs,
 }
 
 void writeEscape(const char* sequence) {
-  std::fflush(stdout);
+  flushOutput();
   errmsg("%s", sequence);
   std::fflush(stderr);
 }

@@ -1,13 +1,13 @@
 #include "display/grid.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
-#include "unit/console_capture.h"
 #include "core/main_info.h"
+#include "unit/console_capture.h"
 
 namespace {
 
@@ -78,9 +78,8 @@ class Grid : public testing::Test {
   }
 
   std::string selectionWindow(int height) {
-    return readable(merged([&] {
-      showSelectionWindow(height, mainInfo.width, mainInfo.text, &head_);
-    }));
+    return readable(
+        merged([&] { showSelectionWindow(height, mainInfo.width, mainInfo.text, &head_); }));
   }
 
  private:

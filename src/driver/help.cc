@@ -1,7 +1,10 @@
 #include "driver/help.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
+
+#include "util/message.h"
 
 #ifndef ELSSCAN_VERSION
 #error "ELSSCAN_VERSION must come from the build (the CMake project version)"
@@ -63,17 +66,19 @@ const char* const helpText =
 
 namespace {
 
-// Writes text to standard output and reports whether all of it arrived.
-int writeOut(const char* text) {
-  const bool written = std::fputs(text, stdout) >= 0;
-  return written && std::fflush(stdout) == 0 ? 0 : 1;
+// Writes text to standard output; one that cannot be written ends the
+// program as every failed write does (status 1, with its reason).
+int writeText(const char* text) {
+  if (std::fputs(text, stdout) < 0) outputFailed(errno);
+  flushOutput();
+  return 0;
 }
 
 }  // namespace
 
-int showHelp() { return writeOut(helpText); }
+int showHelp() { return writeText(helpText); }
 
 int showVersion() {
   const std::string line = std::string("elsScan ") + versionText + "\n";
-  return writeOut(line.c_str());
+  return writeText(line.c_str());
 }

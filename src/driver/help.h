@@ -11,8 +11,9 @@ extern const char* const helpText;
 // The version, from the build ("1.22.0").
 extern const char* const versionText;
 
-// Writes the help text to standard output. Returns the exit status: 0, or 1
-// when standard output cannot be written.
+// Writes the help text to standard output. Returns the exit status, 0; when
+// standard output cannot be written, ends the program with the message
+// "cannot write the output: ..." and status 1.
 int showHelp();
 
 // Writes "elsScan <version>\n" to standard output. Returns the exit status as

@@ -71,6 +71,7 @@ void showUsage(int mode) {
   for (const char* const* line = Usage; *line != nullptr; ++line) {
     std::printf("%s\n", *line);
   }
+  flushOutput();
   std::exit(0);
 }
 
@@ -94,8 +95,11 @@ int runProgram(int argc, char** argv) {
     if (!readLine(&line)) {
       // End of input quits as q does, on a fresh line.
       errmsg("\n");
-      return 0;
+      break;
     }
-    if (runCommand(line, &heads) == CommandResult::kQuit) return 0;
+    if (runCommand(line, &heads) == CommandResult::kQuit) break;
   }
+  // A full disk must not pass for success.
+  flushOutput();
+  return 0;
 }

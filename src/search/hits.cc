@@ -2,6 +2,7 @@
 
 namespace {
 
+// The sum of both ends passes the int range on texts above 1 GB.
 int centerOf(int start, int end) {
   return static_cast<int>((static_cast<long long>(start) + end) / 2);
 }

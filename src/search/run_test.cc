@@ -1,19 +1,16 @@
 #include "search/run.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 #include "core/hit_list.h"
 #include "core/main_info.h"
+#include "unit/temp_file.h"
 #include "util/console.h"
 #include "util/interrupt.h"
-#include "unit/temp_file.h"
 
 namespace {
 
