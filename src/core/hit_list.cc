@@ -4,7 +4,6 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 
 #include "util/memory.h"
 
@@ -25,7 +24,7 @@ T* grow(T* array, int* capacity, int wanted) {
 }  // namespace
 
 void HitList::clear() {
-  for (int c = 0; c < chunk_count_; ++c) ::operator delete(chunks_[c]);
+  for (int c = 0; c < chunk_count_; ++c) std::free(chunks_[c]);
   std::free(chunks_);
   std::free(runs_);
   count_ = 0;
@@ -46,7 +45,11 @@ void HitList::reserve(long long n) {
   const auto chunks = static_cast<int>((wanted + kChunkHits - 1) >> kChunkShift);
   while (chunk_count_ < chunks) {
     if (chunk_count_ == chunk_capacity_) chunks_ = grow(chunks_, &chunk_capacity_, chunks);
-    chunks_[chunk_count_++] = static_cast<int*>(::operator new(kChunkHits * sizeof(int)));
+    // No zero fill: every slot is written before it is read.
+    constexpr std::size_t kChunkBytes = kChunkHits * sizeof(int);
+    void* chunk = allocateBlock(kChunkBytes);
+    if (chunk == nullptr) memoryExhausted(kChunkBytes, false);
+    chunks_[chunk_count_++] = static_cast<int*>(chunk);
   }
 }
 
