@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "util/compiler.h"
+
 // Channel selector. The all-bits-set pointer (kErrfpStdout) selects standard
 // output; any other value, null included, selects standard error. Null at
 // start; nothing in the program changes it.
@@ -21,7 +23,7 @@ extern int errmsg_output_flg;
 // unchanged; others are expanded by err_edit. The expanded text is written
 // up to its first NUL byte. Adds no prefix and no newline, but flushes
 // standard output first so that both streams stay in the order written.
-void errmsg(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void errmsg(const char* format, ...) ELSSCAN_PRINTF_FORMAT(1, 2);
 
 // errmsg for a line that was formatted beforehand and is handed over as the
 // format itself, which the compiler cannot check; pass no arguments.
