@@ -5,10 +5,11 @@
 #include <cstring>
 #include <string>
 
-#include "driver/commands.h"
 #include "core/main_info.h"
+#include "driver/commands.h"
 #include "text/loader.h"
 #include "util/console.h"
+#include "util/console_platform.h"
 #include "util/interrupt.h"
 #include "util/message.h"
 
@@ -74,6 +75,7 @@ void showUsage(int mode) {
 }
 
 int runProgram(int argc, char** argv) {
+  setUpConsole();
   if (argc < 2) showUsage(1);
   if (std::strcmp(argv[1], "-usage") == 0) showUsage(2);
   installInterruptHandler();
