@@ -58,6 +58,8 @@ void writeText(const char* text) {
     std::fputs(text, stdout);
   } else {
     std::fputs(text, stderr);
+    // Standard error is not unbuffered on every system.
+    std::fflush(stderr);
   }
   errmsg_output_flg = 1;
 }
