@@ -21,9 +21,12 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # The C and C++ runtimes and winpthreads linked in.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
+# Wine runs them with a prefix of the build tree's own, quietly.
 find_program(ELSSCAN_WINE NAMES wine64 wine PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
 if(ELSSCAN_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${ELSSCAN_WINE})
+  set(CMAKE_CROSSCOMPILING_EMULATOR
+      ${CMAKE_COMMAND} -E env WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix WINEDEBUG=-all
+      ${ELSSCAN_WINE})
 endif()
 
 # GoogleTest for the tests, built from source with the same compiler.
