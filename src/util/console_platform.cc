@@ -38,6 +38,8 @@ void enableVirtualTerminal(DWORD which, SavedConsole* saved) {
   if (SetConsoleMode(handle, mode | kWanted)) *saved = {handle, mode};
 }
 
+constexpr char kConsoleEndOfInput = 0x1A;  // Ctrl-Z
+
 // The console's own line buffer: ReadFile hands over a whole line or more.
 char consoleBytes[4096];
 DWORD consoleLength = 0;
@@ -82,6 +84,8 @@ int readInputByte() {
   SetLastError(ERROR_SUCCESS);
   const BOOL ok = ReadFile(input, consoleBytes, sizeof consoleBytes, &got, nullptr);
   const DWORD error = GetLastError();
+  // A line that begins with Ctrl-Z is the console's end of input.
+  if (ok && got > 0 && consoleBytes[0] == kConsoleEndOfInput) return EOF;
   if (ok && got > 0) {
     consoleLength = got;
     consoleNext = 1;

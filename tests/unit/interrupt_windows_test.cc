@@ -217,23 +217,26 @@ TEST_F(WindowsCtrlC, DuringTheForwardScanStopsOnlyThatScan) {
   EXPECT_EQ(child.wait(), 0);
 }
 
-// Types Ctrl-C on this test's console, as the user does: the console ends
-// the read that waits for a line and sends the event to every process on it.
-void typeCtrlC() {
+// Types a key with its character on this test's console, as the user does.
+void typeKey(WORD key_code, char c, DWORD control_keys) {
   INPUT_RECORD keys[2] = {};
   for (int k = 0; k < 2; ++k) {
     keys[k].EventType = KEY_EVENT;
     KEY_EVENT_RECORD& key = keys[k].Event.KeyEvent;
     key.bKeyDown = k == 0;
     key.wRepeatCount = 1;
-    key.wVirtualKeyCode = 'C';
-    key.wVirtualScanCode = static_cast<WORD>(MapVirtualKeyA('C', MAPVK_VK_TO_VSC));
-    key.uChar.AsciiChar = 3;
-    key.dwControlKeyState = LEFT_CTRL_PRESSED;
+    key.wVirtualKeyCode = key_code;
+    key.wVirtualScanCode = static_cast<WORD>(MapVirtualKeyA(key_code, MAPVK_VK_TO_VSC));
+    key.uChar.AsciiChar = c;
+    key.dwControlKeyState = control_keys;
   }
   DWORD written = 0;
   WriteConsoleInputA(GetStdHandle(STD_INPUT_HANDLE), keys, 2, &written);
 }
+
+// Ctrl-C: the console ends the read that waits for a line and sends the
+// event to every process on it.
+void typeCtrlC() { typeKey('C', 3, LEFT_CTRL_PRESSED); }
 
 TEST_F(WindowsCtrlC, TypedAtAConsolePromptIsNeverTakenForEndOfInput) {
   // This test ignores the event; the program takes it, as it always does.
