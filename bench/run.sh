@@ -7,9 +7,11 @@
 # The corpus comes from Debian's bible-kjv-text (read through the bible
 # program of bible-kjv), installed when missing: every verse without its
 # reference, letters only, upper case, 3,222,423 bytes. The plain loop over
-# all skips (about 25 minutes) is not run whole: a sample of its skips is
-# timed and scaled by the number of start positions, and marked "est.".
-# The machine may be shared: the joined scan's time is the best of its runs.
+# all skips (estimated at 42 to 49 minutes in the README's runs on a 2-core
+# machine) is not run whole: a sample of its skips is timed and scaled by the
+# number of start positions, and marked "est.". The machine may be shared: the
+# joined scan's time is the best of its runs, and the first line of the report
+# gives the load average at the start. Installing packages needs root or sudo.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -33,7 +35,9 @@ make_corpus() {
   sed 's/^[^ ]* //' "$raw" | tr -cd 'A-Za-z' | tr 'a-z' 'A-Z' > "$corpus"
 }
 
-[ -s "$corpus" ] || make_corpus
+"$root/tools/install-deps.sh" bench
+# Both files are needed: the letters for the scans, the verses for loading.
+[ -s "$corpus" ] && [ -s "$raw" ] || make_corpus
 size=$(wc -c < "$corpus")
 if [ "$size" != 3222423 ]; then
   echo "corpus is $size bytes, not 3222423: remove $corpus_dir and run again" >&2
@@ -63,7 +67,8 @@ best_fast() {
   echo "$best"
 }
 
-echo "Corpus: $corpus ($size bytes); $(nproc) cores; $(date -u +%Y-%m-%d)"
+echo "Corpus: bench/corpus/$(basename "$corpus") ($size bytes); $(nproc) cores;" \
+     "load average $(cut -d ' ' -f 1-3 /proc/loadavg) at the start; $(date -u +%Y-%m-%d)"
 echo
 echo "| Workload, both directions | Hits (forward + backward) | Plain loop | Joined scan | Speed-up | Target | Same hits | Peak memory plain / joined | Joined, bytes per hit |"
 echo "|---|---|---|---|---|---|---|---|---|"

@@ -7,7 +7,7 @@
 # tools/test.sh --windows builds the same tree and runs the tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-tools/install-deps.sh --windows
+tools/install-deps.sh windows
 
 build=build-windows
 flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake)

@@ -1,33 +1,75 @@
 #!/usr/bin/env bash
-# Installs what building and testing elsScan needs, where it is missing.
-#   tools/install-deps.sh            the Linux build and tests
-#   tools/install-deps.sh --windows  also the MinGW-w64 cross compiler (posix
-#                                    threads), Wine to run its programs, zip
+# Installs, from Debian's packages, what the named steps need, where it is
+# missing. Installing needs root: the script runs apt-get directly as root and
+# through sudo otherwise; when nothing is missing it installs nothing.
+#
+#   tools/install-deps.sh [STEP...]    steps (default: test):
+#     build    the program: CMake, a C++ compiler, make
+#     test     build, plus GoogleTest, and tmux and python3 for the terminal check
+#     bench    build, plus Google Benchmark
+#     package  build, plus mandoc and groff to check the manual page, and file
+#              and dpkg-dev for cpack's Debian package
+#     clang    build, plus clang with its sanitizer and fuzzer runtimes (for
+#              tools/fuzz.sh and tools/test.sh --tsan)
+#     windows  build, plus the MinGW-w64 cross compiler (posix threads) and
+#              GoogleTest's sources, Wine to run the Windows programs, zip,
+#              and script(1) for the console tests (tools/build-windows.sh,
+#              tools/test.sh --windows)
 set -euo pipefail
 
+[ $# -gt 0 ] || set -- test
+
 need=()
-command -v cmake >/dev/null || need+=(cmake)
-command -v g++ >/dev/null || need+=(g++)
-command -v make >/dev/null || need+=(make)
-[ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
-[ -f /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)
-command -v tmux >/dev/null || need+=(tmux)
-command -v python3 >/dev/null || need+=(python3)
-if [ "${1:-}" = "--windows" ]; then
-  command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-x86-64-posix)
-  [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
-  [ -x /usr/lib/wine/wine64 ] || need+=(wine64)
-  command -v zip >/dev/null || need+=(zip)
-fi
+want_command() { command -v "$1" > /dev/null || need+=("$2"); }
+want_file() { [ -f "$1" ] || need+=("$2"); }
+
+for step in "$@"; do
+  want_command cmake cmake
+  want_command g++ g++
+  want_command make make
+  case $step in
+    build) ;;
+    test)
+      want_file /usr/include/gtest/gtest.h libgtest-dev
+      want_command tmux tmux
+      want_command python3 python3
+      ;;
+    bench) want_file /usr/include/benchmark/benchmark.h libbenchmark-dev ;;
+    package)
+      want_command mandoc mandoc
+      want_command groff groff-base
+      want_command file file
+      want_command dpkg-shlibdeps dpkg-dev
+      ;;
+    clang)
+      want_command clang++ clang
+      compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-*.a" >/dev/null ||
+        need+=(libclang-rt-dev)
+      ;;
+    windows)
+      want_command x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix
+      want_file /usr/src/googletest/CMakeLists.txt googletest
+      want_file /usr/lib/wine/wine64 wine64
+      want_command zip zip
+      want_command script bsdutils
+      ;;
+    *)
+      echo "install-deps.sh: unknown step '$step' (build, test, bench, package, clang, windows)" >&2
+      exit 2
+      ;;
+  esac
+done
 
 if [ ${#need[@]} -gt 0 ]; then
-  echo "installing: ${need[*]}"
+  # The same package can be wanted by several steps.
+  mapfile -t need < <(printf '%s\n' "${need[@]}" | sort -u)
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo=sudo
+  echo "installing with apt-get${sudo:+ (through sudo)}: ${need[*]}"
   $sudo apt-get update -qq
-  # Wine's recommended packages (fonts, desktop glue) are not needed for
+  # Wine's recommended packages (fonts, desktop parts) are not needed for
   # console programs.
   opts=()
-  [ "${1:-}" = "--windows" ] && opts+=(--no-install-recommends)
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${opts[@]}" "${need[@]}"
+  [[ " $* " == *" windows "* ]] && opts+=(--no-install-recommends)
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${opts[@]}" "${need[@]}"
 fi

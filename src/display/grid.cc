@@ -12,6 +12,26 @@
 
 namespace {
 
+// Where a window lies in the layout. The cell in row r and column c (both from
+// 0; c may be negative, and above rowLen - 1) shows the 1-based text position
+// r * rowLen + c + 1.
+struct WindowGeometry {
+  int rowLen;    // positions from the start of one row to that of the next
+  int firstRow;  // never negative
+  int lastRow;   // inclusive; at least firstRow
+  int firstCol;  // may be negative: cells before the text
+  int lastCol;   // firstCol + width - 1
+  int top;       // position in the top-left cell; may be 0 or negative
+};
+
+// Places a window of height rows by width columns. While the area is not
+// fixed (mainInfo.topPos == -1) it is centred on center, with the row length
+// width, or skip when skip is not below width (then start fixes the column);
+// otherwise it starts at mainInfo.topPos with the row length
+// mainInfo.returnLen. In both cases it moves up near the end of the text
+// (mainInfo.textLen) so as to keep height rows where the text has them.
+// REQUIRES: mainInfo.textLen >= 1, width >= 1, height >= 1, and the row
+// length above 0.
 // The hit window highlights at most this many letters of a longer string.
 constexpr int kMaxHitLetters = 256;
 
@@ -59,7 +79,7 @@ void drawRows(const WindowGeometry& g, const char* text, Tabs tabs,
 }
 
 void writeEscape(const char* sequence) {
-  std::fflush(stdout);
+  flushOutput();
   errmsg("%s", sequence);
   std::fflush(stderr);
 }
@@ -94,8 +114,15 @@ void markSelections(const WindowGeometry& g, int width, int count,
 
 }  // namespace
 
-WindowGeometry placeWindow(int skip, int start, int center, int height,
-                           int width) {
+// Places a window of height rows by width columns. While the area is not
+// fixed (mainInfo.topPos == -1) it is centred on center, with the row length
+// width, or skip when skip is not below width (then start fixes the column);
+// otherwise it starts at mainInfo.topPos with the row length
+// mainInfo.returnLen. In both cases it moves up near the end of the text
+// (mainInfo.textLen) so as to keep height rows where the text has them.
+// REQUIRES: mainInfo.textLen >= 1, width >= 1, height >= 1, and the row
+// length above 0.
+static WindowGeometry placeWindow(int skip, int start, int center, int height, int width) {
   WindowGeometry g{};
   if (mainInfo.topPos == -1) {
     int anchor_row;

@@ -8,29 +8,6 @@
 
 struct Selection;
 
-// Where a window lies in the layout. The cell in row r and column c (both from
-// 0; c may be negative, and above rowLen - 1) shows the 1-based text position
-// r * rowLen + c + 1.
-struct WindowGeometry {
-  int rowLen;    // positions from the start of one row to that of the next
-  int firstRow;  // never negative
-  int lastRow;   // inclusive; at least firstRow
-  int firstCol;  // may be negative: cells before the text
-  int lastCol;   // firstCol + width - 1
-  int top;       // position in the top-left cell; may be 0 or negative
-};
-
-// Places a window of height rows by width columns. While the area is not
-// fixed (mainInfo.topPos == -1) it is centred on center, with the row length
-// width, or skip when skip is not below width (then start fixes the column);
-// otherwise it starts at mainInfo.topPos with the row length
-// mainInfo.returnLen. In both cases it moves up near the end of the text
-// (mainInfo.textLen) so as to keep height rows where the text has them.
-// REQUIRES: mainInfo.textLen >= 1, width >= 1, height >= 1, and the row
-// length above 0.
-WindowGeometry placeWindow(int skip, int start, int center, int height,
-                           int width);
-
 // Reverse video on, and off: each writes its escape sequence through errmsg,
 // flushing standard output before and standard error after.
 void highlightOn();

@@ -7,6 +7,7 @@
 
 #include "core/main_info.h"
 #include "driver/commands.h"
+#include "driver/help.h"
 #include "text/loader.h"
 #include "util/console.h"
 #include "util/console_platform.h"
@@ -71,6 +72,7 @@ void showUsage(int mode) {
   for (const char* const* line = Usage; *line != nullptr; ++line) {
     std::printf("%s\n", *line);
   }
+  flushOutput();
   std::exit(0);
 }
 
@@ -78,6 +80,10 @@ int runProgram(int argc, char** argv) {
   setUpConsole();
   if (argc < 2) showUsage(1);
   if (std::strcmp(argv[1], "-usage") == 0) showUsage(2);
+  // --help and --version count only as the sole argument; anywhere else they
+  // are what they always were (a file of that name is reached as ./--help).
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) return showHelp();
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) return showVersion();
   installInterruptHandler();
   resetMainInfo();
   // The list heads live as long as the program: the records hanging on them
@@ -91,8 +97,11 @@ int runProgram(int argc, char** argv) {
     if (!readLine(&line)) {
       // End of input quits as q does, on a fresh line.
       errmsg("\n");
-      return 0;
+      break;
     }
-    if (runCommand(line, &heads) == CommandResult::kQuit) return 0;
+    if (runCommand(line, &heads) == CommandResult::kQuit) break;
   }
+  // A full disk must not pass for success.
+  flushOutput();
+  return 0;
 }

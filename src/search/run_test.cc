@@ -1,15 +1,14 @@
 #include "search/run.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
-#include <unistd.h>
-
 #include "core/main_info.h"
 #include "search/hits.h"
+#include "unit/temp_file.h"
 #include "util/console.h"
 #include "util/interrupt.h"
 
@@ -67,12 +66,7 @@ class SearchBoth : public testing::Test {
   }
 
   static void feed(const std::string& bytes) {
-    const std::string path =
-        testing::TempDir() + "run_test_input_" + std::to_string(getpid());
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
-    std::fclose(file);
-    ASSERT_NE(std::freopen(path.c_str(), "rb", stdin), nullptr);
+    ASSERT_NE(std::freopen(writeTempFile(bytes).c_str(), "rb", stdin), nullptr);
   }
 
   std::string text_;

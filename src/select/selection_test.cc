@@ -1,16 +1,16 @@
 #include "select/selection.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
-#include "display/console_capture_for_test.h"
-#include "driver/commands.h"
 #include "core/main_info.h"
+#include "driver/commands.h"
 #include "search/hits.h"
+#include "unit/console_capture.h"
 
 namespace {
 

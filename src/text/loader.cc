@@ -1,7 +1,7 @@
 #include "text/loader.h"
 
-#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -28,9 +28,9 @@ struct TextBlock {
 
   void append(char byte) {
     if (length + 1 == capacity) {
-      // Lengths are ints: a text that cannot be counted cannot be held.
-      if (capacity == INT_MAX) memoryExhausted(std::size_t{INT_MAX} + 1, false);
-      capacity = capacity > INT_MAX / 2 ? INT_MAX : capacity * 2;
+      // The block would need room for this byte and the terminator.
+      if (length == kMaxTextLen) memoryExhausted(std::size_t{kMaxTextLen} + 2, false);
+      capacity = capacity > kMaxTextLen / 2 ? kMaxTextLen + 1 : capacity * 2;
       bytes = static_cast<char*>(moremem(bytes, capacity));
     }
     bytes[length++] = byte;
@@ -64,6 +64,12 @@ char* loadText(const char* path) {
   for (;;) {
     const std::size_t n = std::fread(chunk, 1, kChunkSize, file.get());
     if (n == 0 || !appendChunk(&block, chunk, n)) break;
+  }
+  // A text cut short by a read error would pass for the whole file.
+  if (std::ferror(file.get())) {
+    std::free(block.bytes);
+    errmsg("%s: not found\n", path);
+    return nullptr;
   }
   block.bytes[block.length] = '\0';
   // Give back the unused part of the block.

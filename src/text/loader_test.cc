@@ -1,13 +1,14 @@
 #include "text/loader.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
-#include <gtest/gtest.h>
-
 #include "core/main_info.h"
 #include "unit/temp_file.h"
+#include "util/platform.h"
 
 namespace {
 
@@ -77,6 +78,16 @@ TEST(MakeKindMap, MarksLeadAndTrailBytes) {
     EXPECT_STREQ(map, c.map) << c.text;
     std::free(map);
   }
+}
+
+TEST_F(LoadText, FileWhoseReadingFailsIsNotFound) {
+  // A regular file whose reading fails at once (EIO): the text must not pass
+  // for an empty or a cut one.
+  const char* const kUnreadable = "/proc/self/mem";
+  if (!isRegularFile(kUnreadable)) GTEST_SKIP() << "no " << kUnreadable;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(loadText(kUnreadable), nullptr);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "/proc/self/mem: not found\n");
 }
 
 }  // namespace

@@ -7,10 +7,11 @@
 
 #include "util/console_platform.h"
 #include "util/interrupt.h"
+#include "util/message.h"
 
 bool readLine(std::string* line) {
   line->clear();
-  std::fflush(stdout);
+  flushOutput();
   // Set before the poll: a Ctrl-C from here on ends the program in the
   // handler, one that came before is seen by the poll.
   waitingForInput = 1;

@@ -11,6 +11,8 @@
 #include <signal.h>
 #endif
 
+#include "util/message.h"
+
 std::atomic<int> searching = 0;
 std::atomic<int> interrupted = 0;
 std::atomic<int> exitPending = 0;
@@ -65,13 +67,25 @@ void installInterruptHandler() {
   struct sigaction action {};
   action.sa_handler = sigint;
   sigemptyset(&action.sa_mask);
-  action.sa_flags = 0;  // no SA_RESTART: a waiting read returns at once
+#if defined(ELSSCAN_THREAD_SANITIZER)
+  // ThreadSanitizer runs the handler only once the interrupted call returns,
+  // which a restarted read never does.
+  action.sa_flags = 0;
+#else
+  // Interrupted writes and reads carry on: a write to a full pipe that
+  // failed instead would lose the output waiting in the C library's buffer.
+  // A wait for input needs no interruption, as the handler ends the program
+  // itself there.
+  action.sa_flags = SA_RESTART;
+#endif
   sigaction(SIGINT, &action, nullptr);
 #endif
 }
 
 void pollInterrupt() {
-  if (exitPending != 0) std::exit(1);
+  if (exitPending == 0) return;
+  flushOutput();
+  std::exit(1);
 }
 
 void beginScan() {

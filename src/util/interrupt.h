@@ -36,8 +36,8 @@ static_assert(std::atomic<int>::is_always_lock_free);
 // console's mode and its own installation.
 void sigint(int signal_number);
 
-// Installs sigint for Ctrl-C. A blocking read that the signal interrupts is
-// not restarted. Safe to call from the handler itself.
+// Installs sigint for Ctrl-C. A write or read that the signal interrupts
+// carries on. Safe to call from the handler itself.
 void installInterruptHandler();
 
 // Ends the program with status 1 (flushing standard output) if a Ctrl-C asked

@@ -1,46 +1,137 @@
 #include "util/memory.h"
 
+#include <algorithm>
+#include <chrono>
 #include <climits>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
+#include <mutex>
+#include <thread>
 
+#include "util/console_platform.h"
 #include "util/message.h"
 
 int terminate_size = INT_MAX;
 void (*endfun)() = nullptr;
+std::atomic<long long> failingAllocation = 0;
+std::atomic<long long> allocationNumber = 0;
 
 namespace {
 
-void reportExhaustion(std::size_t size, bool leading_newline) {
-  const char* nl = leading_newline ? "\n" : "";
-  if (size <= 1000) {
-    errmsg("%scannot get the memory of %d bytes\n", nl, static_cast<int>(size));
-  } else {
-    const std::size_t k = size / 1000;
-    errmsg("%scannot get the memory of %d K bytes\n", nl,
-           k > INT_MAX ? INT_MAX : static_cast<int>(k));
+// The least part of the system's memory that the budget leaves alone.
+constexpr std::uint64_t kMinReserve = std::uint64_t{64} << 20;
+
+// 1 once a thread has begun the exhaustion report.
+std::atomic<int> exhausted = 0;
+// Set on the thread that reports, so that a failure within the report
+// (endfun allocating, say) ends the process instead of waiting on itself.
+thread_local bool reporting = false;
+
+// Budget state. takenSinceLook grows by every request (relaxed: it is only
+// an estimate that decides when to look again); the rest is written under
+// budgetLock. nextLook is 0 before the first look.
+std::atomic<std::uint64_t> takenSinceLook = 0;
+std::atomic<std::uint64_t> nextLook = 0;
+std::mutex budgetLock;
+MemoryStatus (*statusSource)() = availableMemory;
+
+// Looks at the system's report and says whether size bytes more leave the
+// reserve untouched; plans the next look at half of the room that is left.
+bool lookAtBudget(std::uint64_t size) {
+  const std::lock_guard<std::mutex> hold(budgetLock);
+  const MemoryStatus status = statusSource();
+  if (!status.known) {
+    nextLook = UINT64_MAX;
+    return true;
   }
+  const std::uint64_t reserve = std::max(kMinReserve, status.total / 32);
+  if (status.available < reserve || size > status.available - reserve) return false;
+  takenSinceLook = 0;
+  nextLook = std::max<std::uint64_t>((status.available - reserve - size) / 2, 1);
+  return true;
+}
+
+bool budgetAllows(std::uint64_t size) {
+  const std::uint64_t taken = takenSinceLook.fetch_add(size, std::memory_order_relaxed) + size;
+  if (taken < nextLook.load(std::memory_order_relaxed)) return true;
+  return lookAtBudget(size);
+}
+
+// True when a request of size bytes is to fail without asking the heap.
+bool refused(std::size_t size) {
+  if (failingAllocation.load(std::memory_order_relaxed) > 0 &&
+      allocationNumber.fetch_add(1) + 1 >= failingAllocation.load()) {
+    return true;
+  }
+  return !budgetAllows(size);
+}
+
+// "\ncannot get the memory of N bytes\n" and its other forms, into out,
+// without the heap. Returns the length.
+std::size_t formatExhaustion(char (&out)[80], std::size_t size, bool leading_newline) {
+  char* p = out;
+  if (leading_newline) *p++ = '\n';
+  const char* const kText = "cannot get the memory of ";
+  p = std::strcpy(p, kText) + std::strlen(kText);
+  const std::size_t k = size / 1000;
+  const std::size_t shown = size <= 1000 ? size : (k > INT_MAX ? INT_MAX : k);
+  p += std::snprintf(p, 24, "%d", static_cast<int>(shown));
+  const char* const kUnit = size <= 1000 ? " bytes\n" : " K bytes\n";
+  p = std::strcpy(p, kUnit) + std::strlen(kUnit);
+  return static_cast<std::size_t>(p - out);
 }
 
 }  // namespace
 
 void memoryExhausted(std::size_t size, bool leading_newline) {
-  reportExhaustion(size, leading_newline);
+  if (reporting) std::_Exit(1);
+  reporting = true;
+  if (exhausted.exchange(1) != 0) {
+    // Another thread reports and ends the process.
+    for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+  }
+  char message[80];
+  const std::size_t length = formatExhaustion(message, size, leading_newline);
+  std::fflush(stdout);
+  writeOut(messageStream(), message, length);
   if (endfun != nullptr) endfun();
-  std::exit(1);
+  std::fflush(stdout);
+  // Destructors and exit handlers could run under another thread's feet.
+  restoreConsole();
+  std::_Exit(1);
 }
+
+void* allocateBlock(std::size_t size) {
+  if (refused(size)) return nullptr;
+  return std::malloc(size == 0 ? 1 : size);
+}
+
+#if !defined(_WIN32)
+void* allocateAlignedBlock(std::size_t size, std::size_t alignment) {
+  if (refused(size)) return nullptr;
+  // The size must be a multiple of the alignment.
+  const std::size_t rounded =
+      (std::max<std::size_t>(size, 1) + alignment - 1) / alignment * alignment;
+  return rounded < size ? nullptr : std::aligned_alloc(alignment, rounded);
+}
+#endif
 
 void* getmem(int size) {
   const auto bytes = static_cast<std::size_t>(size < 0 ? 0 : size);
-  void* block = std::malloc(bytes == 0 ? 1 : bytes);
-  if (block == nullptr) block = std::malloc(bytes + 4000);
+  void* block = nullptr;
+  if (!refused(bytes)) {
+    block = std::malloc(bytes == 0 ? 1 : bytes);
+    if (block == nullptr) block = std::malloc(bytes + 4000);
+  }
   if (block != nullptr) {
     std::memset(block, 0, bytes);
     return block;
   }
   if (size >= terminate_size) {
-    reportExhaustion(bytes, true);
+    char message[80];
+    writeOut(messageStream(), message, formatExhaustion(message, bytes, true));
     return nullptr;
   }
   memoryExhausted(bytes, true);
@@ -48,32 +139,18 @@ void* getmem(int size) {
 
 void* moremem(void* block, int size) {
   const auto bytes = static_cast<std::size_t>(size < 0 ? 0 : size);
-  void* grown = std::realloc(block, bytes == 0 ? 1 : bytes);
-  if (grown == nullptr) grown = std::realloc(block, bytes + 1000);
+  void* grown = nullptr;
+  if (!refused(bytes)) {
+    grown = std::realloc(block, bytes == 0 ? 1 : bytes);
+    if (grown == nullptr) grown = std::realloc(block, bytes + 1000);
+  }
   if (grown == nullptr) memoryExhausted(bytes, false);
   return grown;
 }
 
-// The standard containers allocate through operator new; routing it through
-// the same report keeps the promise that every exhausted allocation ends the
-// program with the memory message and status 1.
-void* operator new(std::size_t size) {
-  void* block = std::malloc(size == 0 ? 1 : size);
-  if (block == nullptr) memoryExhausted(size, true);
-  return block;
+void setMemoryStatusSource(MemoryStatus (*source)()) {
+  const std::lock_guard<std::mutex> hold(budgetLock);
+  statusSource = source != nullptr ? source : availableMemory;
+  takenSinceLook = 0;
+  nextLook = 0;
 }
-
-void* operator new[](std::size_t size) { return ::operator new(size); }
-// Callers of the nothrow forms handle a null result themselves.
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  return std::malloc(size == 0 ? 1 : size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-  return std::malloc(size == 0 ? 1 : size);
-}
-void operator delete(void* block) noexcept { std::free(block); }
-void operator delete[](void* block) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t) noexcept { std::free(block); }
-void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
-void operator delete(void* block, const std::nothrow_t&) noexcept { std::free(block); }
-void operator delete[](void* block, const std::nothrow_t&) noexcept { std::free(block); }

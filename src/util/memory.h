@@ -1,11 +1,15 @@
 // Allocation that never fails to the caller: getmem and moremem report an
-// exhausted heap through errmsg and end the program with status 1, so a
-// pointer they return is always usable. Blocks are ordinary heap blocks and
-// are given back with std::free.
+// exhausted heap, or a request past the memory budget, through one message
+// and end the program with status 1, so a pointer they return is always
+// usable. Blocks are ordinary heap blocks and are given back with std::free.
+// Every function here may be called from any thread.
 #ifndef SRC_UTIL_MEMORY_H_
 #define SRC_UTIL_MEMORY_H_
 
+#include <atomic>
 #include <cstddef>
+
+#include "util/platform.h"
 
 // A failed getmem request of at least this many bytes returns null after its
 // message instead of ending the program.
@@ -28,10 +32,40 @@ void* getmem(int size);
 // the block may move.
 void* moremem(void* block, int size);
 
-// Writes the exhaustion message for a request of size bytes (getmem's form,
-// with its leading newline, when leading_newline is true), calls endfun and
-// ends the program with status 1. Every allocation path of the program ends
-// here, operator new included.
+// The one way out when memory is exhausted, for getmem, moremem and operator
+// new alike, from any thread: writes the message for a request of size bytes
+// (getmem's form, with its leading newline, when leading_newline is true)
+// once, after flushing standard output, calls endfun and ends the process
+// with status 1 without running destructors. Takes no memory itself. A
+// second thread that gets here meanwhile waits for the end.
 [[noreturn]] void memoryExhausted(std::size_t size, bool leading_newline);
+
+// A plain heap block of size bytes (1 for 0) for operator new, or null when
+// the heap or the memory budget refuses it. Failing requests are not
+// reported here.
+void* allocateBlock(std::size_t size);
+
+// allocateBlock for a block aligned to alignment (a power of two), given back
+// with std::free. Not on Windows, whose aligned blocks need a free of their
+// own.
+void* allocateAlignedBlock(std::size_t size, std::size_t alignment);
+
+// The memory budget. A request is refused when it would leave less than a
+// reserve (1/32 of the system's memory, at least 64 MB) of what the system
+// reports available. The status is looked at again before every refusal and
+// whenever the bytes taken since the last look pass half of the room seen
+// then, so that the usual request costs one atomic addition. A limit set on
+// the process (ulimit -v) needs no look: the heap itself refuses then.
+//
+// Test hook: replaces the system's report (null restores it) and forgets
+// what was seen so far.
+void setMemoryStatusSource(MemoryStatus (*source)());
+
+// Test hook for fault injection: every request to getmem, moremem and
+// operator new is counted from 1 while failingAllocation is above 0, and the
+// request of that number and every later one fail as if the heap were
+// exhausted.
+extern std::atomic<long long> failingAllocation;
+extern std::atomic<long long> allocationNumber;
 
 #endif  // SRC_UTIL_MEMORY_H_

@@ -1,17 +1,24 @@
 #include "util/memory.h"
 
-#include <climits>
-#include <cstdlib>
-#include <string>
-
 #include <gtest/gtest.h>
-
 #include <sys/resource.h>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define ELSSCAN_ASAN 1
+#include <atomic>
+#include <climits>
+#include <cstdlib>
+#include <new>
+#include <string>
+#include <thread>
+#include <vector>
+
+#if !defined(__has_feature)
+#define __has_feature(x) 0
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || \
+    __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define ELSSCAN_SANITIZER 1
 #else
-#define ELSSCAN_ASAN 0
+#define ELSSCAN_SANITIZER 0
 #endif
 
 namespace {
@@ -44,7 +51,7 @@ TEST(Moremem, KeepsTheContents) {
 class MemoryExhaustion : public testing::Test {
  protected:
   void SetUp() override {
-    if (ELSSCAN_ASAN) GTEST_SKIP() << "address-space limits do not work under AddressSanitizer";
+    if (ELSSCAN_SANITIZER) GTEST_SKIP() << "address-space limits do not work under a sanitizer";
     GTEST_FLAG_SET(death_test_style, "threadsafe");
   }
 };
@@ -65,6 +72,25 @@ TEST(MemoryExhausted, CountsKiloBytesOfThousandBytesRoundedDown) {
     EXPECT_EXIT(memoryExhausted(c.size, c.leading_newline), testing::ExitedWithCode(1),
                 c.message);
   }
+}
+
+TEST(MemoryExhausted, ThreadsFailingAtOnceWriteOneMessage) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        std::atomic<bool> go = false;
+        std::vector<std::thread> threads;
+        for (int k = 0; k < 4; ++k) {
+          threads.emplace_back([&go] {
+            while (!go) {
+            }
+            memoryExhausted(5000, true);
+          });
+        }
+        go = true;
+        memoryExhausted(5000, true);
+      },
+      testing::ExitedWithCode(1), "^\ncannot get the memory of 5 K bytes\n$");
 }
 
 TEST_F(MemoryExhaustion, FailedGetmemReportsKiloBytesAndExits) {
@@ -93,7 +119,15 @@ TEST_F(MemoryExhaustion, LargestRequestReturnsNullAfterItsMessage) {
       testing::ExitedWithCode(7), "^\ncannot get the memory of 2147483 K bytes\n$");
 }
 
+TEST_F(MemoryExhaustion, FailedOverAlignedNewReportsThroughTheSameMessage) {
+  if (!ELSSCAN_OWN_NEW) GTEST_SKIP() << "needs the program's own operator new";
+  EXPECT_EXIT(
+      (limitAddressSpace(), static_cast<void>(::operator new (1280000000, std::align_val_t{64}))),
+      testing::ExitedWithCode(1), "^\ncannot get the memory of 1280000 K bytes\n$");
+}
+
 TEST_F(MemoryExhaustion, FailedStandardContainerReportsThroughTheSameMessage) {
+  if (!ELSSCAN_OWN_NEW) GTEST_SKIP() << "needs the program's own operator new";
   EXPECT_EXIT((limitAddressSpace(), std::string(1200000000, 'x')),
               testing::ExitedWithCode(1), "^\ncannot get the memory of 1200000 K bytes\n$");
 }

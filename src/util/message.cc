@@ -1,8 +1,15 @@
 #include "util/message.h"
 
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
+
+#include "util/console_platform.h"
 
 std::FILE* errfp = nullptr;
 int errmsg_output_flg = 0;
@@ -53,18 +60,53 @@ void appendConversion(std::string* out, char conversion, std::va_list* args) {
 
 void writeText(const char* text) {
   // Whatever is waiting on standard output belongs before this message.
-  std::fflush(stdout);
-  if (errfp == kErrfpStdout) {
-    std::fputs(text, stdout);
-  } else {
-    std::fputs(text, stderr);
-    // Standard error is not unbuffered on every system.
-    std::fflush(stderr);
-  }
+  flushOutput();
+  std::FILE* stream = messageStream();
+  if (!writeOut(stream, text, std::strlen(text))) outputFailed(errno);
+  // Standard error is not unbuffered on every system.
+  if (stream == stderr && std::fflush(stderr) != 0) outputFailed(errno);
   errmsg_output_flg = 1;
 }
 
 }  // namespace
+
+std::FILE* messageStream() { return errfp == kErrfpStdout ? stdout : stderr; }
+
+bool writeOut(std::FILE* stream, const char* bytes, std::size_t n) {
+  while (n > 0) {
+    errno = 0;
+    const std::size_t done = std::fwrite(bytes, 1, n, stream);
+    bytes += done;
+    n -= done;
+    if (n == 0) break;
+    // Only an interruption is worth another try.
+    if (errno != EINTR) return false;
+    std::clearerr(stream);
+  }
+  return true;
+}
+
+void flushOutput() {
+  // A write that failed inside printf or fputc left its reason in errno,
+  // unless something failed since.
+  const int earlier = errno;
+  if (std::fflush(stdout) != 0) outputFailed(errno);
+  if (std::ferror(stdout)) outputFailed(earlier != 0 ? earlier : EIO);
+}
+
+void outputFailed(int error) {
+  static std::atomic<int> reported = 0;
+  if (reported.exchange(1) == 0) {
+    char message[256];
+    const int length = std::snprintf(message, sizeof message, "cannot write the output: %s\n",
+                                     std::strerror(error));
+    if (length > 0) {
+      writeOut(stderr, message, std::min(static_cast<std::size_t>(length), sizeof message - 1));
+    }
+  }
+  restoreConsole();
+  std::_Exit(1);
+}
 
 const char* Strchr(const char* s, int c) {
   const auto wanted = static_cast<unsigned char>(c);
@@ -94,7 +136,8 @@ const char* err_edit(const char* format, std::va_list args) {
   return out.c_str();
 }
 
-void verrmsg(const char* format, std::va_list args) {
+// errmsg with an argument list already started.
+static void verrmsg(const char* format, std::va_list args) {
   if (Strchr(format, '%') == nullptr) {
     writeText(format);
   } else {

@@ -5,6 +5,7 @@
 #define SRC_UTIL_MESSAGE_H_
 
 #include <cstdarg>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -22,15 +23,32 @@ extern int errmsg_output_flg;
 // Writes one message. Formats holding no '%' (as found by Strchr) are written
 // unchanged; others are expanded by err_edit. The expanded text is written
 // up to its first NUL byte. Adds no prefix and no newline, but flushes
-// standard output first so that both streams stay in the order written.
+// standard output first so that both streams stay in the order written. A
+// failed write ends the program (outputFailed).
 void errmsg(const char* format, ...) ELSSCAN_PRINTF_FORMAT(1, 2);
+
+// The stream that errmsg writes to: standard output when errfp selects it,
+// else standard error.
+std::FILE* messageStream();
+
+// Writes n bytes to stream, carrying on where a signal interrupted the write,
+// so that nothing written is dropped. Returns false when the write failed for
+// good, with errno telling why. Takes no memory from the heap. This is the
+// one place that writes the program's messages.
+bool writeOut(std::FILE* stream, const char* bytes, std::size_t n);
+
+// Flushes standard output; when that fails, or an earlier write to it did,
+// ends the program through outputFailed.
+void flushOutput();
+
+// Output that cannot be written: writes "cannot write the output: <reason
+// for error>\n" to standard error once (if it can still be written) and ends
+// the process with status 1; whatever came after would be lost too.
+[[noreturn]] void outputFailed(int error);
 
 // errmsg for a line that was formatted beforehand and is handed over as the
 // format itself, which the compiler cannot check; pass no arguments.
 void errmsgLine(const char* line, ...);
-
-// errmsg with an argument list already started.
-void verrmsg(const char* format, std::va_list args);
 
 // Expands format with the arguments in args: %c %d %x %f %s convert as the
 // standard formatter does (without flags, widths or precisions); '%' before

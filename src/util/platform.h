@@ -2,9 +2,23 @@
 #ifndef SRC_UTIL_PLATFORM_H_
 #define SRC_UTIL_PLATFORM_H_
 
+#include <cstdint>
+
 // True when path names an existing regular file: not a directory, a device or
 // a pipe. On Windows a name that the system maps to a device (NUL, CON, COM1,
 // also as "nul.txt") is a device wherever it stands, and is never opened.
 bool isRegularFile(const char* path);
+
+// What the system says about its memory, in bytes.
+struct MemoryStatus {
+  bool known;               // false where the system does not tell
+  std::uint64_t available;  // what it can still hand out without swapping
+  std::uint64_t total;      // all of its memory
+};
+
+// Reads the system's memory status: on Linux MemAvailable and MemTotal of
+// /proc/meminfo, on Windows the available and total physical memory. Takes
+// no memory from the heap, so that the allocators may call it.
+MemoryStatus availableMemory();
 
 #endif  // SRC_UTIL_PLATFORM_H_

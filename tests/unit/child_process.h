@@ -97,6 +97,10 @@ class ChildProcess {
     input_ = -1;
   }
 
+  // While paused, the child's standard output is left unread, so that its
+  // writes block once the pipe is full; standard error is still read.
+  void pauseOutput(bool paused) { output_paused_ = paused; }
+
   bool sendSignal(int number) { return pid_ > 0 && !reaped_ && kill(pid_, number) == 0; }
 
   // Collects output until done() holds or the timeout passes; returns done().
@@ -145,10 +149,10 @@ class ChildProcess {
   // Reads whatever the child has written, waiting until the deadline at
   // most. False when the deadline passed or both pipes are at their end.
   bool pump(Clock::time_point deadline) {
-    pollfd fds[2] = {{output_, POLLIN, 0}, {error_, POLLIN, 0}};
+    pollfd fds[2] = {{output_paused_ ? -1 : output_, POLLIN, 0}, {error_, POLLIN, 0}};
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left.count() <= 0 || (output_ < 0 && error_ < 0)) return false;
+    if (left.count() <= 0 || (fds[0].fd < 0 && error_ < 0)) return false;
     if (poll(fds, 2, static_cast<int>(left.count())) <= 0) return Clock::now() < deadline;
     readFrom(fds[0], &output_, &out_);
     readFrom(fds[1], &error_, &err_);
@@ -170,6 +174,7 @@ class ChildProcess {
 
   pid_t pid_ = -1;
   bool reaped_ = false;
+  bool output_paused_ = false;
   int input_ = -1;
   int output_ = -1;
   int error_ = -1;

@@ -2,6 +2,8 @@
 // During a scan it stops only that scan; at any other moment it ends the
 // program with status 1, keeping what standard output already holds.
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -11,9 +13,8 @@
 #include <string_view>
 #include <vector>
 
-#include <gtest/gtest.h>
-
-#include "child_process.h"
+#include "unit/child_process.h"
+#include "unit/temp_file.h"
 
 namespace {
 
@@ -33,16 +34,6 @@ constexpr std::size_t kLongTextPairs = 400000;
 constexpr std::size_t kLongTextPairs = 60000;
 #endif
 
-// Writes the text to a file of this process's own (tests of two build trees
-// may run at once) and returns its path.
-std::string writeText(const std::string& name, const std::string& bytes) {
-  const std::string path = testing::TempDir() + std::to_string(getpid()) + "_" + name;
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  std::fwrite(bytes.data(), 1, bytes.size(), file);
-  std::fclose(file);
-  return path;
-}
-
 std::string longText() {
   std::string text = "aa";
   for (std::size_t k = 0; k < kLongTextPairs; ++k) text += "ab";
@@ -59,9 +50,9 @@ std::string marksAfter(const std::string& err, std::string_view header) {
 
 class Interrupt : public testing::Test {
  protected:
-  void start(const std::string& name, const std::string& text) {
+  void start(const std::string& text) {
     child_ = std::make_unique<ChildProcess>(
-        std::vector<std::string>{ELSSCAN_BINARY, writeText(name, text)});
+        std::vector<std::string>{ELSSCAN_BINARY, writeTempFile(text)});
     ASSERT_GT(child_->pid(), 0);
   }
 
@@ -77,7 +68,7 @@ class Interrupt : public testing::Test {
 };
 
 TEST_F(Interrupt, AtTheCommandPromptEndsWithStatusOneKeepingTheOutput) {
-  start("interrupt_prompt.txt", "ABCAB");
+  start("ABCAB");
   child_->write("/AB\n");
   ASSERT_TRUE(child_->waitForError("command: ", 2, kPatience)) << child_->err();
   child_->sendSignal(SIGINT);
@@ -93,7 +84,7 @@ TEST_F(Interrupt, AtTheCommandPromptEndsWithStatusOneKeepingTheOutput) {
 TEST_F(Interrupt, AtAPagingPromptEndsWithStatusOneKeepingThePage) {
   std::string text;
   for (int i = 0; i < 30; ++i) text += "ABC";
-  start("interrupt_page.txt", text);
+  start(text);
   child_->write("m 1\n/AB\n");
   ASSERT_TRUE(child_->waitForError("continued ... ", 1, kPatience)) << child_->err();
   child_->sendSignal(SIGINT);
@@ -109,7 +100,7 @@ TEST_F(Interrupt, AtAPagingPromptEndsWithStatusOneKeepingThePage) {
 }
 
 TEST_F(Interrupt, DuringTheForwardScanListsItsHitsAndRunsTheBackwardScanInFull) {
-  start("interrupt_once.txt", longText());
+  start(longText());
   child_->write("/aaab/a\n");
   interruptAfterFirstMark("searching forward ");
   ASSERT_TRUE(child_->waitForError("command: ", 2, kPatience)) << child_->err();
@@ -127,7 +118,7 @@ TEST_F(Interrupt, DuringTheForwardScanListsItsHitsAndRunsTheBackwardScanInFull) 
 }
 
 TEST_F(Interrupt, TwiceStopsBothScansAndTheProgramGoesOn) {
-  start("interrupt_twice.txt", longText());
+  start(longText());
   child_->write("/aaab/a\n");
   interruptAfterFirstMark("searching forward ");
   interruptAfterFirstMark("searching backward ");

@@ -1,8 +1,8 @@
 // Test helpers for code that writes to both standard streams and reads
 // standard input: the two streams are caught on one file, as a console shows
 // them, so that their order is checked too.
-#ifndef SRC_DISPLAY_CONSOLE_CAPTURE_FOR_TEST_H_
-#define SRC_DISPLAY_CONSOLE_CAPTURE_FOR_TEST_H_
+#ifndef TESTS_UNIT_CONSOLE_CAPTURE_H_
+#define TESTS_UNIT_CONSOLE_CAPTURE_H_
 
 #include <unistd.h>
 
@@ -68,4 +68,4 @@ inline std::string readable(std::string text) {
 
 }  // namespace console_test
 
-#endif  // SRC_DISPLAY_CONSOLE_CAPTURE_FOR_TEST_H_
+#endif  // TESTS_UNIT_CONSOLE_CAPTURE_H_

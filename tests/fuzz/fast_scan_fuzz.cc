@@ -1,0 +1,93 @@
+// The fast scan against the plain loop on any text, search string, skip
+// bound and tuning: both must give the same result, the same hits in the
+// same order and the same progress marks.
+//
+// Input: byte 0 picks the join method and the thread switch, bytes 1 and 2
+// the block sizes, byte 3 the skip bound (0: all skips), byte 4 the length of
+// the search string; the string follows, and the text is the rest.
+
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/main_info.h"
+#include "search/fast_scan.h"
+#include "search/hits.h"
+#include "search/scan.h"
+#include "util/message.h"
+
+namespace {
+
+struct Outcome {
+  int result;
+  std::vector<std::pair<int, int>> hits;
+  std::string marks;
+};
+
+// The marks go to standard output (errfp), which is a file of this process.
+std::string takeMarks() {
+  std::fflush(stdout);
+  std::string marks;
+  char buffer[4096];
+  off_t at = 0;
+  for (ssize_t n; (n = pread(1, buffer, sizeof buffer, at)) > 0; at += n) {
+    marks.append(buffer, static_cast<std::size_t>(n));
+  }
+  if (ftruncate(1, 0) != 0 || lseek(1, 0, SEEK_SET) != 0) std::abort();
+  return marks;
+}
+
+Outcome run(int (*scan)(int, const char*, const char*, Hit*), int all_skips,
+            const std::string& pattern, const std::string& text) {
+  Hit head = {7, 7, nullptr};
+  Outcome out;
+  out.result = scan(all_skips, pattern.c_str(), text.c_str(), &head);
+  out.marks = takeMarks();
+  for (const Hit* hit = &head; hit != nullptr && hit->skip != -1; hit = hit->next) {
+    out.hits.emplace_back(hit->skip, hit->pos);
+  }
+  freeHitNodes();
+  return out;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  std::FILE* file = std::tmpfile();
+  if (file == nullptr || dup2(fileno(file), 1) < 0) std::abort();
+  errfp = kErrfpStdout;
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 5) return 0;
+  static constexpr JoinMethod kMethods[] = {JoinMethod::kCheapest, JoinMethod::kPairs,
+                                            JoinMethod::kMasks};
+  fastScanTuning.method = kMethods[data[0] % 3];
+  fastScanTuning.parallel_work = (data[0] & 0x80) != 0 ? 0 : 1LL << 40;
+  fastScanTuning.max_block_skips = 1 + data[1];
+  fastScanTuning.block_work = data[2] == 255 ? 1LL << 30 : 1 + data[2] * 4;
+  resetMainInfo();
+  const int all_skips = data[3] == 0 ? 1 : 0;
+  mainInfo.skipLimit = data[3];
+  const std::size_t pattern_len = std::min<std::size_t>(data[4], size - 5);
+  // Both are read as C strings, so each ends at its first NUL.
+  const std::string pattern(reinterpret_cast<const char*>(data + 5), pattern_len);
+  const std::string text(reinterpret_cast<const char*>(data + 5 + pattern_len),
+                         size - 5 - pattern_len);
+
+  const Outcome plain = run(findSequencesPlain, all_skips, pattern, text);
+  const Outcome fast = run(findSequences, all_skips, pattern, text);
+  if (fast.result != plain.result || fast.hits != plain.hits || fast.marks != plain.marks) {
+    std::fprintf(stderr, "fast scan differs: %zu / %zu hits, marks \"%s\" / \"%s\"\n",
+                 fast.hits.size(), plain.hits.size(), fast.marks.c_str(), plain.marks.c_str());
+    std::abort();
+  }
+  return 0;
+}

@@ -1,0 +1,138 @@
+// Ctrl-C while the program's writes are blocked on a full pipe: the reader
+// has not emptied standard output yet, so the listing or the grid waits in
+// the middle of a write when the signal comes. Every byte written before it
+// must still reach the reader, in order, and the program must end with
+// status 1.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "unit/child_process.h"
+#include "unit/temp_file.h"
+
+namespace {
+
+constexpr std::chrono::seconds kPatience{60};
+// Standard error that stays still this long means the child waits on its
+// standard output.
+constexpr std::chrono::milliseconds kStill{400};
+
+class BlockedOutput : public testing::Test {
+ protected:
+  void start(const std::string& text, const std::string& input) {
+    child_ = std::make_unique<ChildProcess>(
+        std::vector<std::string>{ELSSCAN_BINARY, writeTempFile(text)});
+    ASSERT_GT(child_->pid(), 0);
+    child_->pauseOutput(true);
+    ASSERT_TRUE(child_->write(input));
+  }
+
+  // Leaves standard output unread until the child waits in a write to the
+  // full pipe, then sends Ctrl-C, reads everything and returns the exit
+  // status.
+  int interruptWhenBlocked() {
+    waitUntilBlocked();
+    // A write that the first signal cuts short after part of its bytes
+    // returns their count and the rest is written again; the second one
+    // finds that write blocked before its first byte.
+    child_->sendSignal(SIGINT);
+    child_->waitFor([] { return false; }, kStill);
+    waitUntilBlocked();
+    child_->sendSignal(SIGINT);
+    child_->pauseOutput(false);
+    return child_->wait(kPatience);
+  }
+
+  // Waits until standard error has stood still for a while and the child
+  // sleeps in a pipe write, as far as the system tells.
+  void waitUntilBlocked() {
+    const auto deadline = ChildProcess::Clock::now() + kPatience;
+    for (;;) {
+      const std::size_t before = child_->err().size();
+      if (child_->waitFor([&] { return child_->err().size() > before; }, kStill)) continue;
+      if (inPipeWrite() || ChildProcess::Clock::now() > deadline) return;
+    }
+  }
+
+  // Linux names the kernel function a process sleeps in; elsewhere, or when
+  // the name is hidden, the stillness of standard error has to do.
+  bool inPipeWrite() const {
+    const std::string path = "/proc/" + std::to_string(child_->pid()) + "/wchan";
+    std::FILE* file = std::fopen(path.c_str(), "r");
+    if (file == nullptr) return true;
+    char name[64] = {};
+    const bool read = std::fgets(name, sizeof name, file) != nullptr;
+    std::fclose(file);
+    const std::string where = read ? name : "";
+    return where.empty() || where == "0" || where.find("pipe_write") != std::string::npos;
+  }
+
+  std::unique_ptr<ChildProcess> child_;
+};
+
+// Where out first differs from the start of expected, with a little of both
+// from there; empty when out is a prefix of expected. (Whole outputs are too
+// long for a failure message.)
+std::string firstDifference(const std::string& out, const std::string& expected) {
+  std::size_t at = 0;
+  while (at < out.size() && at < expected.size() && out[at] == expected[at]) ++at;
+  if (at == out.size()) return "";
+  return "at byte " + std::to_string(at) + ": \"" + out.substr(at, 40) + "\" instead of \"" +
+         expected.substr(at, 40) + "\"";
+}
+
+TEST_F(BlockedOutput, CtrlCInTheMiddleOfAListingKeepsEveryLine) {
+  // "AB" at skip 1 from every position 3k - 2: 6000 lines, far more than a
+  // pipe holds, paged by 24, with a blank reply for every page.
+  std::string text;
+  for (int k = 0; k < 6000; ++k) text += "ABC";
+  start(text, "m 1\n/AB\n" + std::string(300, '\n') + "q\n");
+  EXPECT_EQ(interruptWhenBlocked(), 1);
+
+  const std::string& out = child_->out();
+  std::string expected;
+  char line[80];
+  for (int k = 1; expected.size() < out.size(); ++k) {
+    std::snprintf(line, sizeof line, "(%d): skip=1, string=(%d,%d,%d)\n", k, 3 * k - 2, 3 * k - 2,
+                  3 * k - 1);
+    expected += line;
+  }
+  EXPECT_EQ(firstDifference(out, expected), "");
+  EXPECT_EQ(out.size(), expected.size()) << "the last line is cut";
+  EXPECT_EQ(ChildProcess::occurrences(child_->err(), "cannot write"), 0) << child_->err();
+  // Every line of the pages behind the prompts written before the signal
+  // reached the reader, many pages of them.
+  const int prompts = ChildProcess::occurrences(child_->err(), "continued ... ");
+  EXPECT_GT(prompts, 10);
+  EXPECT_GE(ChildProcess::occurrences(out, "\n"), 24 * prompts);
+}
+
+TEST_F(BlockedOutput, CtrlCInTheMiddleOfAGridKeepsEveryRow) {
+  // "AB" and then lower-case letters only, so that the one hit is at 1. The
+  // fixed area shows rows of 1024 bytes from position 1.
+  std::string text = "AB";
+  for (int p = 3; p <= 1024 * 1024; ++p)
+    text.push_back(static_cast<char>('a' + (p * 7 + p / 1024) % 26));
+  start(text, "m 1\n/AB\nw 1024,1024\nf 1,1024\np 1\nq\n");
+  EXPECT_EQ(interruptWhenBlocked(), 1);
+
+  std::string expected = "(1): skip=1, string=(1,1,2)\n";
+  for (std::size_t row = 0; row < 1024; ++row) {
+    expected += text.substr(row * 1024, 1024) + "\n";
+  }
+  const std::string& out = child_->out();
+  EXPECT_GT(out.size(), 65536U);
+  EXPECT_LT(out.size(), expected.size()) << "the grid ran to its end before the signal";
+  EXPECT_EQ(firstDifference(out, expected), "");
+  EXPECT_EQ(ChildProcess::occurrences(child_->err(), "cannot write"), 0) << child_->err();
+  // The program ends between rows.
+  EXPECT_EQ(out.back(), '\n');
+}
+
+}  // namespace
