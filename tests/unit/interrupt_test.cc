@@ -2,8 +2,6 @@
 // During a scan it stops only that scan; at any other moment it ends the
 // program with status 1, keeping what standard output already holds.
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -12,6 +10,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "unit/child_process.h"
 #include "unit/temp_file.h"
