@@ -61,7 +61,8 @@ bool consoleReadInterrupted(DWORD error) {
 
 void setUpConsole() {
   std::setvbuf(stderr, nullptr, _IONBF, 0);
-  _setmode(_fileno(stdin), _O_BINARY);
+  // A program started without standard input has no descriptor for it (-2).
+  if (_fileno(stdin) >= 0) _setmode(_fileno(stdin), _O_BINARY);
   enableVirtualTerminal(STD_OUTPUT_HANDLE, &savedConsoles[0]);
   enableVirtualTerminal(STD_ERROR_HANDLE, &savedConsoles[1]);
   std::atexit(restoreConsole);
@@ -75,7 +76,9 @@ void restoreConsole() {
 
 int readInputByte() {
   if (consoleNext < consoleLength) return static_cast<unsigned char>(consoleBytes[consoleNext++]);
-  const auto input = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stdin)));
+  const int descriptor = _fileno(stdin);
+  const auto input =
+      descriptor >= 0 ? reinterpret_cast<HANDLE>(_get_osfhandle(descriptor)) : INVALID_HANDLE_VALUE;
   DWORD mode = 0;
   if (input == INVALID_HANDLE_VALUE || !GetConsoleMode(input, &mode)) return std::getc(stdin);
   // A console: read it directly, so that a read cut short by Ctrl-C can be
