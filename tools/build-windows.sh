@@ -12,7 +12,7 @@ tools/install-deps.sh windows
 build=build-windows
 flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake)
 [ -n "${CI:-}" ] && flags+=(-DCMAKE_COMPILE_WARNING_AS_ERROR=ON)
-cmake -S . -B "$build" "${flags[@]}" >/dev/null
+cmake --no-warn-unused-cli -S . -B "$build" "${flags[@]}" >/dev/null
 cmake --build "$build" -j "$(nproc)" --target elsScan
 
 # The project's version where CMakeLists.txt gives one, else the one the usage
