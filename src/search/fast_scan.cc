@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <semaphore>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -16,6 +15,7 @@
 #include "core/main_info.h"
 #include "search/hits.h"
 #include "util/interrupt.h"
+#include "util/semaphore.h"
 
 FastScanTuning fastScanTuning = {JoinMethod::kCheapest, 1 << 13, 1LL << 24, 1LL << 22};
 
@@ -234,8 +234,8 @@ class JoinScan {
   Part parts_[2];
   int part_count_ = 1;
   bool quit_ = false;
-  std::binary_semaphore go_{0};
-  std::binary_semaphore done_{0};
+  BinarySemaphore go_;
+  BinarySemaphore done_;
   std::thread helper_;
 };
 
