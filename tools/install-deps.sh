@@ -11,6 +11,10 @@
 #              and dpkg-dev for cpack's Debian package
 #     clang    build, plus clang with its sanitizer and fuzzer runtimes (for
 #              tools/fuzz.sh and tools/test.sh --tsan)
+#     windows  build, plus the MinGW-w64 cross compiler (posix threads) and
+#              GoogleTest's sources, Wine to run the Windows programs, zip,
+#              and script(1) for the console tests (tools/build-windows.sh,
+#              tools/test.sh --windows)
 set -euo pipefail
 
 [ $# -gt 0 ] || set -- test
@@ -42,8 +46,15 @@ for step in "$@"; do
       compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-*.a" >/dev/null ||
         need+=(libclang-rt-dev)
       ;;
+    windows)
+      want_command x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix
+      want_file /usr/src/googletest/CMakeLists.txt googletest
+      want_file /usr/lib/wine/wine64 wine64
+      want_command zip zip
+      want_command script bsdutils
+      ;;
     *)
-      echo "install-deps.sh: unknown step '$step' (build, test, bench, package, clang)" >&2
+      echo "install-deps.sh: unknown step '$step' (build, test, bench, package, clang, windows)" >&2
       exit 2
       ;;
   esac
@@ -56,5 +67,9 @@ if [ ${#need[@]} -gt 0 ]; then
   [ "$(id -u)" -eq 0 ] || sudo=sudo
   echo "installing with apt-get${sudo:+ (through sudo)}: ${need[*]}"
   $sudo apt-get update -qq
-  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}"
+  # Wine's recommended packages (fonts, desktop parts) are not needed for
+  # console programs.
+  opts=()
+  [[ " $* " == *" windows "* ]] && opts+=(--no-install-recommends)
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${opts[@]}" "${need[@]}"
 fi

@@ -10,6 +10,7 @@
 #include "driver/help.h"
 #include "text/loader.h"
 #include "util/console.h"
+#include "util/console_platform.h"
 #include "util/interrupt.h"
 #include "util/message.h"
 
@@ -76,6 +77,7 @@ void showUsage(int mode) {
 }
 
 int runProgram(int argc, char** argv) {
+  setUpConsole();
   if (argc < 2) showUsage(1);
   if (std::strcmp(argv[1], "-usage") == 0) showUsage(2);
   // --help and --version count only as the sole argument; anywhere else they

@@ -32,7 +32,7 @@ void ScanTeam::run(const std::function<void(int)>& task) {
   task_ = &task;
   for (auto& helper : helpers_) helper->go.release();
   task(0);
-  for (std::size_t k = 0; k < helpers_.size(); ++k) done_.acquire();
+  for (auto& helper : helpers_) helper->done.acquire();
 }
 
 void ScanTeam::helperLoop(Helper* self, int member) {
@@ -40,6 +40,6 @@ void ScanTeam::helperLoop(Helper* self, int member) {
     self->go.acquire();
     if (quit_) return;
     (*task_)(member);
-    done_.release();
+    self->done.release();
   }
 }

@@ -3,20 +3,22 @@
 //
 // Threads and memory order: run() hands every member one call of the task
 // and returns when all have returned. A helper starts its call after
-// acquiring its own semaphore, which the calling thread releases after
-// writing everything the task reads; it ends the call by releasing the
-// shared done semaphore, which the calling thread acquires once per helper.
-// So whatever the caller wrote before run() is visible to every task, and
-// whatever the tasks wrote is visible to the caller when run() returns.
-// Between two runs the helpers only wait: the data belongs to the caller.
+// acquiring its go semaphore, which the calling thread releases after
+// writing everything the task reads; it ends the call by releasing its done
+// semaphore, which the calling thread acquires. The semaphores are a mutex
+// and a condition variable each (util/semaphore.h), so whatever the caller
+// wrote before run() is visible to every task, and whatever the tasks wrote
+// is visible to the caller when run() returns. Between two runs the helpers
+// only wait: the data belongs to the caller.
 #ifndef SRC_SEARCH_SCAN_TEAM_H_
 #define SRC_SEARCH_SCAN_TEAM_H_
 
 #include <functional>
 #include <memory>
-#include <semaphore>
 #include <thread>
 #include <vector>
+
+#include "util/semaphore.h"
 
 // Most threads a scan uses, the calling thread included.
 inline constexpr int kMaxScanThreads = 16;
@@ -42,14 +44,14 @@ class ScanTeam {
 
  private:
   struct Helper {
-    std::binary_semaphore go{0};
+    BinarySemaphore go;
+    BinarySemaphore done;
     std::thread thread;
   };
 
   void helperLoop(Helper* self, int member);
 
   std::vector<std::unique_ptr<Helper>> helpers_;
-  std::counting_semaphore<kMaxScanThreads> done_{0};
   const std::function<void(int)>* task_ = nullptr;  // set by run()
   bool quit_ = false;                               // set before the last release of go
 };

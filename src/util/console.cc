@@ -1,11 +1,11 @@
 #include "util/console.h"
 
-#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "util/console_platform.h"
 #include "util/interrupt.h"
 #include "util/message.h"
 
@@ -19,15 +19,12 @@ bool readLine(std::string* line) {
   bool any = false;
   bool ended_by_lf = false;
   for (;;) {
-    const int c = std::getc(stdin);
-    if (c == EOF) {
-      if (std::ferror(stdin) && errno == EINTR) {
-        std::clearerr(stdin);
-        pollInterrupt();
-        continue;
-      }
-      break;
+    const int c = readInputByte();
+    if (c == kInputInterrupted) {
+      pollInterrupt();
+      continue;
     }
+    if (c == EOF) break;
     any = true;
     if (c == '\n') {
       ended_by_lf = true;

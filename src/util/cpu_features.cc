@@ -8,7 +8,9 @@
 namespace {
 
 bool askAvx2() {
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#if !ELSSCAN_X86_VECTORS
+  return false;
+#elif defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
   __builtin_cpu_init();
   return __builtin_cpu_supports("avx2") != 0;
 #elif defined(_MSC_VER) && defined(_M_X64)

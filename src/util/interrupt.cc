@@ -3,7 +3,11 @@
 #include <csignal>
 #include <cstdlib>
 
-#if !defined(_WIN32)
+#include "util/console_platform.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <signal.h>
 #endif
 
@@ -16,20 +20,49 @@ std::atomic<int> waitingForInput = 0;
 void (*interruptPollHook)() = nullptr;
 
 void sigint(int) {
-  // Some consoles reset the handler on delivery.
+  // Some systems reset the handler on delivery.
   installInterruptHandler();
   if (searching != 0) {
     interrupted = 1;
+    // Where the handler runs beside the scan's caller, the scan may have
+    // ended, and its flags been cleared, in between: a flag left set now
+    // would stop the next scan at once. The Ctrl-C came during the scan.
+    if (searching == 0) interrupted = 0;
     return;
   }
-  if (waitingForInput != 0) std::_Exit(1);
+  // exitPending is set before waitingForInput is read, and the reader sets
+  // waitingForInput before it polls exitPending: where the handler runs on a
+  // thread of its own, one of the two sees the other's flag.
   exitPending = 1;
+  if (waitingForInput != 0) {
+    restoreConsole();
+    std::_Exit(1);
+  }
 }
+
+#if defined(_WIN32)
+namespace {
+
+// Runs on a thread that the system starts for each console event.
+BOOL WINAPI consoleControl(DWORD event) {
+  // Ctrl-Break and closing the console keep the system's default.
+  if (event != CTRL_C_EVENT) return FALSE;
+  sigint(SIGINT);
+  return TRUE;
+}
+
+}  // namespace
+#endif
 
 void installInterruptHandler() {
 #if defined(_WIN32)
-  // The console delivers each Ctrl-C once and resets the handler.
-  std::signal(SIGINT, sigint);
+  // The handler stays installed across events; it is added once.
+  static std::atomic<bool> installed = false;
+  if (installed.exchange(true)) return;
+  // A parent that started the program in a process group of its own left
+  // Ctrl-C ignored; the program takes it as its users do.
+  SetConsoleCtrlHandler(nullptr, FALSE);
+  SetConsoleCtrlHandler(consoleControl, TRUE);
 #else
   struct sigaction action {};
   action.sa_handler = sigint;

@@ -20,8 +20,8 @@ extern std::atomic<int> searching;
 // loads (it publishes no other data) and cleared by the main thread when the
 // scan ends.
 extern std::atomic<int> interrupted;
-// Set by the handler outside a scan and outside a wait for input: the next
-// pollInterrupt ends the program. Sequentially consistent.
+// Set by the handler outside a scan: the next pollInterrupt ends the program,
+// if the handler has not ended it already. Sequentially consistent.
 extern std::atomic<int> exitPending;
 // 1 while the program waits for an input line, with standard output flushed:
 // the handler may then end the program at once. Sequentially consistent.
@@ -29,10 +29,11 @@ extern std::atomic<int> waitingForInput;
 
 static_assert(std::atomic<int>::is_always_lock_free);
 
-// The SIGINT handler. While a scan runs it sets interrupted. Otherwise it
-// ends the program at once if the program waits for input, or sets
-// exitPending for the next pollInterrupt. It touches nothing but the flags
-// and its own installation.
+// The SIGINT handler (on Windows, called for the console's Ctrl-C event). While
+// a scan runs it sets interrupted. Otherwise it sets exitPending for the next
+// pollInterrupt, and ends the program at once, giving the console its mode
+// back, if the program waits for input. It touches nothing but the flags, the
+// console's mode and its own installation.
 void sigint(int signal_number);
 
 // Installs sigint for Ctrl-C. A write or read that the signal interrupts

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <thread>
 
+#include "util/console_platform.h"
 #include "util/message.h"
 
 int terminate_size = INT_MAX;
@@ -98,6 +99,7 @@ void memoryExhausted(std::size_t size, bool leading_newline) {
   if (endfun != nullptr) endfun();
   std::fflush(stdout);
   // Destructors and exit handlers could run under another thread's feet.
+  restoreConsole();
   std::_Exit(1);
 }
 

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <string>
 
+#include "util/console_platform.h"
+
 std::FILE* errfp = nullptr;
 int errmsg_output_flg = 0;
 
@@ -61,6 +63,8 @@ void writeText(const char* text) {
   flushOutput();
   std::FILE* stream = messageStream();
   if (!writeOut(stream, text, std::strlen(text))) outputFailed(errno);
+  // Standard error is not unbuffered on every system.
+  if (stream == stderr && std::fflush(stderr) != 0) outputFailed(errno);
   errmsg_output_flg = 1;
 }
 
@@ -100,6 +104,7 @@ void outputFailed(int error) {
       writeOut(stderr, message, std::min(static_cast<std::size_t>(length), sizeof message - 1));
     }
   }
+  restoreConsole();
   std::_Exit(1);
 }
 

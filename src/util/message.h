@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "util/compiler.h"
+
 // Channel selector. The all-bits-set pointer (kErrfpStdout) selects standard
 // output; any other value, null included, selects standard error. Null at
 // start; nothing in the program changes it.
@@ -23,7 +25,7 @@ extern int errmsg_output_flg;
 // up to its first NUL byte. Adds no prefix and no newline, but flushes
 // standard output first so that both streams stay in the order written. A
 // failed write ends the program (outputFailed).
-void errmsg(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void errmsg(const char* format, ...) ELSSCAN_PRINTF_FORMAT(1, 2);
 
 // The stream that errmsg writes to: standard output when errfp selects it,
 // else standard error.

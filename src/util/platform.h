@@ -4,8 +4,9 @@
 
 #include <cstdint>
 
-// True when path names an existing regular file (not a directory, device or
-// pipe).
+// True when path names an existing regular file: not a directory, a device or
+// a pipe. On Windows a name that the system maps to a device (NUL, CON, COM1,
+// also as "nul.txt") is a device wherever it stands, and is never opened.
 bool isRegularFile(const char* path);
 
 // What the system says about its memory, in bytes.

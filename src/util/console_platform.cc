@@ -1,0 +1,118 @@
+#include "util/console_platform.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+#include "util/interrupt.h"
+
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#endif
+
+#if defined(_WIN32)
+
+namespace {
+
+// An output console whose mode setUpConsole changed, with the mode it had.
+struct SavedConsole {
+  HANDLE handle = nullptr;
+  DWORD mode = 0;
+};
+SavedConsole savedConsoles[2];
+
+// Turns virtual-terminal processing on for the console behind handle, if it
+// is one and lacks it, and records its mode first.
+void enableVirtualTerminal(DWORD which, SavedConsole* saved) {
+  const HANDLE handle = GetStdHandle(which);
+  DWORD mode = 0;
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode)) {
+    return;
+  }
+  constexpr DWORD kWanted = ENABLE_PROCESSED_OUTPUT | ENABLE_VIRTUAL_TERMINAL_PROCESSING;
+  // Standard error on the same console as standard output finds it done.
+  if ((mode & kWanted) == kWanted) return;
+  // A console that refuses gets the sequences as they are.
+  if (SetConsoleMode(handle, mode | kWanted)) *saved = {handle, mode};
+}
+
+constexpr char kConsoleEndOfInput = 0x1A;  // Ctrl-Z
+
+// The console's own line buffer: ReadFile hands over a whole line or more.
+char consoleBytes[4096];
+DWORD consoleLength = 0;
+DWORD consoleNext = 0;
+
+// True when the console read that just gave no byte was cut short by Ctrl-C.
+// The console ends the read as if at end of input, and the handler runs on a
+// thread of its own, maybe a little later: give it that time.
+bool consoleReadInterrupted(DWORD error) {
+  if (error == ERROR_OPERATION_ABORTED) return true;
+  for (int i = 0; i < 20; ++i) {
+    if (exitPending != 0) return true;
+    Sleep(10);
+  }
+  return exitPending != 0;
+}
+
+}  // namespace
+
+void setUpConsole() {
+  std::setvbuf(stderr, nullptr, _IONBF, 0);
+  // A program started without standard input has no descriptor for it (-2).
+  if (_fileno(stdin) >= 0) _setmode(_fileno(stdin), _O_BINARY);
+  enableVirtualTerminal(STD_OUTPUT_HANDLE, &savedConsoles[0]);
+  enableVirtualTerminal(STD_ERROR_HANDLE, &savedConsoles[1]);
+  std::atexit(restoreConsole);
+}
+
+void restoreConsole() {
+  for (const SavedConsole& saved : savedConsoles) {
+    if (saved.handle != nullptr) SetConsoleMode(saved.handle, saved.mode);
+  }
+}
+
+int readInputByte() {
+  if (consoleNext < consoleLength) return static_cast<unsigned char>(consoleBytes[consoleNext++]);
+  const int descriptor = _fileno(stdin);
+  const auto input =
+      descriptor >= 0 ? reinterpret_cast<HANDLE>(_get_osfhandle(descriptor)) : INVALID_HANDLE_VALUE;
+  DWORD mode = 0;
+  if (input == INVALID_HANDLE_VALUE || !GetConsoleMode(input, &mode)) return std::getc(stdin);
+  // A console: read it directly, so that a read cut short by Ctrl-C can be
+  // told from the end of input (Ctrl-Z at the start of a line).
+  DWORD got = 0;
+  SetLastError(ERROR_SUCCESS);
+  const BOOL ok = ReadFile(input, consoleBytes, sizeof consoleBytes, &got, nullptr);
+  const DWORD error = GetLastError();
+  // A line that begins with Ctrl-Z is the console's end of input.
+  if (ok && got > 0 && consoleBytes[0] == kConsoleEndOfInput) return EOF;
+  if (ok && got > 0) {
+    consoleLength = got;
+    consoleNext = 1;
+    return static_cast<unsigned char>(consoleBytes[0]);
+  }
+  return consoleReadInterrupted(error) ? kInputInterrupted : EOF;
+}
+
+#else  // Unix-like systems
+
+void setUpConsole() {
+  // Unbuffered already; said here so that no C library chooses otherwise.
+  std::setvbuf(stderr, nullptr, _IONBF, 0);
+}
+
+void restoreConsole() {}
+
+int readInputByte() {
+  const int c = std::getc(stdin);
+  if (c == EOF && std::ferror(stdin) && errno == EINTR) {
+    std::clearerr(stdin);
+    return kInputInterrupted;
+  }
+  return c;
+}
+
+#endif

@@ -1,0 +1,31 @@
+// The console as each system gives it: setting the standard streams up for
+// the run, giving a console its own mode back, and reading standard input
+// byte by byte so that a Ctrl-C is never taken for the end of input.
+#ifndef SRC_UTIL_CONSOLE_PLATFORM_H_
+#define SRC_UTIL_CONSOLE_PLATFORM_H_
+
+// Sets the standard streams up, once, before anything is written. Standard
+// error is unbuffered, so that every message stands after everything written
+// before it on either stream when both go to one file or pipe. On Windows
+// standard input is switched to binary mode (the program splits its lines
+// itself), standard output and standard error stay in text mode (each "\n"
+// goes out as CR LF), and a console that shows either of them gets
+// virtual-terminal processing for the reverse-video sequences; restoreConsole
+// gives it its own mode back, and runs by itself at exit. The console's code
+// page is left alone.
+void setUpConsole();
+
+// Gives every console that setUpConsole changed its own mode back. Safe to
+// call more than once, and from the Ctrl-C handler just before it ends the
+// program.
+void restoreConsole();
+
+// What readInputByte returns when a Ctrl-C cut the wait for input short
+// before a byte came: the caller checks for a pending Ctrl-C and reads again.
+inline constexpr int kInputInterrupted = -2;
+
+// Reads the next byte of standard input: the byte (0 to 255), EOF at the end
+// of input or after a read error, or kInputInterrupted.
+int readInputByte();
+
+#endif  // SRC_UTIL_CONSOLE_PLATFORM_H_
