@@ -5,10 +5,15 @@
 // key=value pairs for bench/run.sh to put into its table. Linux only: the
 // peak memory comes from /proc/self/status.
 //
-//   scan_bench scan <text> <plain|fast> <string> <all_skips 0|1>
+//   scan_bench scan <text> <plain|fast> <string> <all_skips 0|1> [threads]
+//   scan_bench quit <text> <string> <seconds before the Ctrl-C>
 //   scan_bench sample <text> <string> <all_skips 0|1> <skips per direction>
 //   scan_bench interrupt <text> <string> <all_skips 0|1> <trials>
 //   scan_bench load <file>
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <csignal>
@@ -20,15 +25,13 @@
 #include <thread>
 #include <vector>
 
-#include <signal.h>
-#include <unistd.h>
-
-#include "util/interrupt.h"
+#include "core/hit_list.h"
 #include "core/main_info.h"
-#include "search/hits.h"
+#include "search/fast_scan.h"
+#include "search/run.h"
 #include "search/scan.h"
-#include "search/scan_job.h"
 #include "text/loader.h"
+#include "util/interrupt.h"
 #include "util/platform.h"
 
 namespace {
@@ -37,6 +40,16 @@ using Clock = std::chrono::steady_clock;
 
 double secondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Processor time of all the process's threads, user and system.
+double cpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  const auto seconds = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+  };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 // A field of /proc/self/status in bytes (the file gives kB).
@@ -75,27 +88,31 @@ char* loadCorpus(const char* path) {
 void reverseInPlace(char* text) { std::reverse(text, text + std::strlen(text)); }
 
 // Hits in the list, and a checksum of their order that two engines must share.
-void summarize(const Hit* head, long long* count, unsigned long long* checksum) {
-  for (const Hit* hit = head; hit != nullptr && hit->skip != -1; hit = hit->next) {
-    ++*count;
-    *checksum = (*checksum * 1000003u) ^ static_cast<unsigned long long>(hit->skip) << 32 ^
-                static_cast<unsigned>(hit->pos);
+void summarize(const HitList& list, long long* count, unsigned long long* checksum) {
+  for (int r = 0; r < list.runCount(); ++r) {
+    const auto skip = static_cast<unsigned long long>(list.run(r).skip);
+    for (int index = list.run(r).first; index < list.runEnd(r); ++index) {
+      ++*count;
+      *checksum = (*checksum * 1000003u) ^ skip << 32 ^ static_cast<unsigned>(list.pos(index));
+    }
   }
 }
 
 // Both directions, as a search run does them: forward, then the reversed
 // text, restored afterwards; both lists stay until the end.
 int runScan(int argc, char** argv) {
-  if (argc != 6) return 2;
+  if (argc != 6 && argc != 7) return 2;
+  if (argc == 7) fastScanTuning.threads = std::atoi(argv[6]);
   char* text = loadCorpus(argv[2]);
   const bool plain = std::strcmp(argv[3], "plain") == 0;
   const char* pattern = argv[4];
   const int all_skips = std::atoi(argv[5]);
   auto* scan = plain ? findSequencesPlain : findSequences;
-  Hit forward = {};
-  Hit backward = {};
+  HitList forward;
+  HitList backward;
   const long long rss_before = statusBytes("VmRSS");
   resetPeak();
+  const double cpu_before = cpuSeconds();
   const Clock::time_point start = Clock::now();
   scan(all_skips, pattern, text, &forward);
   const double forward_seconds = secondsSince(start);
@@ -103,15 +120,53 @@ int runScan(int argc, char** argv) {
   scan(all_skips, pattern, text, &backward);
   reverseInPlace(text);
   const double seconds = secondsSince(start);
+  const double cpu = cpuSeconds() - cpu_before;
   const long long peak = statusBytes("VmHWM") - rss_before;
   long long forward_hits = 0;
   long long backward_hits = 0;
   unsigned long long checksum = 0;
-  summarize(&forward, &forward_hits, &checksum);
-  summarize(&backward, &backward_hits, &checksum);
-  std::printf("seconds=%.4f forward_seconds=%.4f forward=%lld backward=%lld peak_bytes=%lld "
-              "checksum=%016llx\n",
-              seconds, forward_seconds, forward_hits, backward_hits, peak, checksum);
+  summarize(forward, &forward_hits, &checksum);
+  summarize(backward, &backward_hits, &checksum);
+  std::printf(
+      "seconds=%.4f forward_seconds=%.4f cpu_seconds=%.4f forward=%lld backward=%lld "
+      "peak_bytes=%lld checksum=%016llx\n",
+      seconds, forward_seconds, cpu, forward_hits, backward_hits, peak, checksum);
+  return 0;
+}
+
+// A search stopped by Ctrl-C after some seconds of its forward scan, then
+// its listing as v gives it, answered q at the first prompt, standard output
+// to /dev/null: the time of the whole listing, nearly all of it spent after
+// the q.
+int runQuit(int argc, char** argv) {
+  if (argc != 5) return 2;
+  char* text = loadCorpus(argv[2]);
+  const char* pattern = argv[3];
+  const double delay = std::atof(argv[4]);
+  std::snprintf(mainInfo.pattern, sizeof mainInfo.pattern, "%s", pattern);
+  mainInfo.patternLen = static_cast<int>(std::strlen(pattern));
+  auto& forward = *new HitList;
+  auto& backward = *new HitList;
+  std::thread ctrl_c([delay] {
+    std::this_thread::sleep_for(std::chrono::duration<double>(delay));
+    interrupted = 1;
+  });
+  findSequences(1, pattern, text, &forward);
+  ctrl_c.join();
+  mainInfo.forwardCount = forward.count();
+  std::FILE* replies = std::tmpfile();
+  std::fputs("q\nq\n", replies);
+  std::rewind(replies);
+  if (dup2(fileno(replies), STDIN_FILENO) < 0) return 2;
+  std::fflush(stdout);
+  const int saved_stdout = dup(STDOUT_FILENO);
+  if (std::freopen("/dev/null", "w", stdout) == nullptr) return 2;
+  const Clock::time_point start = Clock::now();
+  searchBoth(0, 0, &forward, &backward);
+  std::fflush(stdout);
+  const double seconds = secondsSince(start);
+  dup2(saved_stdout, STDOUT_FILENO);
+  std::printf("listed=%d seconds=%.6f\n", forward.count(), seconds);
   return 0;
 }
 
@@ -135,17 +190,15 @@ int runSample(int argc, char** argv) {
   double estimate = 0;
   for (int direction = 0; direction < 2; ++direction) {
     double sample_starts = 0;
-    Hit head = {-1, 0, nullptr};
-    Hit* tail = &head;
+    HitList list;
     bool found = false;
     const Clock::time_point start = Clock::now();
     for (int k = 0; k < samples; ++k) {
       const int skip = 1 + static_cast<int>(static_cast<long long>(last - 1) * k / std::max(1, samples - 1));
       sample_starts += text_len - (pattern_len - 1) * skip;
-      plainScanSkip(job, skip, &tail, &found);
+      plainScanSkip(job, skip, &list, &found);
     }
     estimate += secondsSince(start) * all_starts / sample_starts;
-    freeHitNodes();
     reverseInPlace(text);
   }
   std::printf("estimated_seconds=%.1f sampled_skips=%d of=%d\n", estimate, samples, last);
@@ -161,11 +214,10 @@ int runInterrupt(int argc, char** argv) {
   const int all_skips = std::atoi(argv[4]);
   const int trials = std::atoi(argv[5]);
   installInterruptHandler();
-  Hit head = {};
+  HitList head;
   Clock::time_point start = Clock::now();
   findSequences(all_skips, pattern, text, &head);
   const double full = secondsSince(start);
-  freeHitNodes();
   std::mt19937 rng(7);
   double worst = 0;
   int stopped = 0;
@@ -182,7 +234,6 @@ int runInterrupt(int argc, char** argv) {
     findSequences(all_skips, pattern, text, &head);
     const Clock::time_point returned = Clock::now();
     ctrl_c.join();
-    freeHitNodes();
     if (returned < sent) continue;  // the scan ended before the signal
     ++stopped;
     worst = std::max(worst, std::chrono::duration<double>(returned - sent).count());
@@ -218,5 +269,6 @@ int main(int argc, char** argv) {
   if (mode == "sample") return runSample(argc, argv);
   if (mode == "interrupt") return runInterrupt(argc, argv);
   if (mode == "load") return runLoad(argc, argv);
+  if (mode == "quit") return runQuit(argc, argv);
   return 2;
 }

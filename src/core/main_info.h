@@ -38,15 +38,12 @@ struct MainInfo {
 
 extern MainInfo mainInfo;
 
-// One search hit. A list's first node is a head record owned by the command
-// loop and holds the first hit itself; a head whose skip is -1 is an empty
-// list. Further nodes belong to the search module, which frees them at the
-// start of the next search.
+// One search hit, as read from a hit list (core/hit_list.h), which keeps the
+// hits of one reading of the last search.
 struct Hit {
-  int skip;   // the interval, above 0
-  int pos;    // 1-based position of the string's first letter in the text as
-              // scanned (the reversed text for the backward list)
-  Hit* next;  // null at the end
+  int skip;  // the interval, above 0
+  int pos;   // 1-based position of the string's first letter in the text as
+             // scanned (the reversed text for the backward list)
 };
 
 // One selected string, in forward terms. The first selectedCount records from

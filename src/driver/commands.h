@@ -5,12 +5,13 @@
 
 #include <string>
 
+#include "core/hit_list.h"
 #include "core/main_info.h"
 
 // The list heads that belong to the command loop; all zero at start.
 struct ListHeads {
-  Hit forwardHits;
-  Hit backwardHits;
+  HitList forwardHits;
+  HitList backwardHits;
   Selection selections;
 };
 

@@ -86,9 +86,9 @@ int runProgram(int argc, char** argv) {
   if (argc == 2 && std::strcmp(argv[1], "--version") == 0) return showVersion();
   installInterruptHandler();
   resetMainInfo();
-  // The list heads live as long as the program: the records hanging on them
-  // are never freed.
-  static ListHeads heads{};
+  // The list heads live as long as the program: neither they nor the
+  // records hanging on them are freed, not even at exit.
+  static ListHeads& heads = *new ListHeads{};
   loadOrExit(fileNameFrom(argc, argv));
 
   std::string line;

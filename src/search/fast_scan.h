@@ -4,24 +4,31 @@
 // the occurrences of the second rarest letter whose distance gives a skip, or
 // tests 56 skips at once against bit maps of the other letters. Its output
 // (hits, marks, result) is the plain loop's.
+//
+// The roles, one file each: letter_index.h (the anchors, partners, maps and
+// checks), join.h (the two join methods over one block and one range of
+// anchors), block_sizing.h (which skips a block takes and which anchors fit),
+// block_hits.h (one thread's hits of a block, grouped by skip), scan_team.h
+// (the threads), and fast_scan.cc, which runs the blocks in order and appends
+// their hits and marks.
 #ifndef SRC_SEARCH_FAST_SCAN_H_
 #define SRC_SEARCH_FAST_SCAN_H_
 
 #include "search/scan_job.h"
 
-struct Hit;
+class HitList;
 
-// Appends every hit of job behind head (an empty list: skip -1, next null)
-// in the plain loop's order, writing the same progress marks, each once every
-// skip before it is done. Skips are joined in blocks, each with its mark
-// written before it and the marks inside it written as its hits are linked.
-// Polls interrupted during the set-up, before every block, before every
-// anchor letter and right after every mark. Once it sees it set, it stops at
-// a skip s, dropping a block under way: the list holds exactly the hits of
-// the skips below s and the marks up to s's are written, which is what the
-// plain loop keeps when stopped at s's first position. Uses a second thread
-// when the work is large. Leaves the flags alone.
-void fastScan(const ScanJob& job, Hit* head);
+// Appends every hit of job to list (empty) in the plain loop's order,
+// writing the same progress marks, each once every skip before it is done.
+// Skips are joined in blocks, each with its mark written before it and the
+// marks inside it written as its hits are appended. Polls interrupted during
+// the set-up, before every block, before every anchor and right after every
+// mark. Once it sees it set, it stops at a skip s, dropping a block under
+// way: the list holds exactly the hits of the skips below s and the marks up
+// to s's are written, which is what the plain loop keeps when stopped at s's
+// first position. Uses every core when the work is large. Leaves the flags
+// alone. Runs on the thread that runs the command loop.
+void fastScan(const ScanJob& job, HitList* list);
 
 enum class JoinMethod {
   kCheapest,  // whichever the letter counts say costs less
@@ -33,11 +40,19 @@ enum class JoinMethod {
 // change them to reach, on short texts, the paths that long texts take.
 struct FastScanTuning {
   JoinMethod method;
-  int max_block_skips;      // most skips joined in one block; 1 or more
-  long long block_work;     // work a block aims at (a few milliseconds), in
-                            // units of one screened pair
-  long long parallel_work;  // estimated work of a whole scan from which a
-                            // second thread joins half of every block
+  int min_block_skips;      // fewest skips joined in one block (but for the
+                            // last); 1 or more
+  int max_block_skips;      // most skips joined in one block; wins over the
+                            // minimum
+  long long block_work;     // work a block aims at (about a tenth of a
+                            // second), in units of one screened pair
+  long long block_hits;     // most hits a block aims at
+  long long parallel_work;  // estimated work of a whole scan from which
+                            // further threads share every block
+  int threads;              // threads when they are used; 0: one per core
+                            // (machineScanThreads)
+  bool wide_steps;          // masks step 256 skips at once where the
+                            // processor has AVX2
 };
 
 // Starts at sizes that suit long texts; the program never changes them.

@@ -3,6 +3,8 @@
 // any point must leave what the plain loop leaves when stopped at some point.
 #include "search/fast_scan.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <atomic>
 #include <random>
@@ -10,26 +12,24 @@
 #include <utility>
 #include <vector>
 
-#include <gtest/gtest.h>
-
+#include "core/hit_list.h"
 #include "core/main_info.h"
-#include "util/interrupt.h"
-#include "search/hits.h"
 #include "search/scan.h"
+#include "util/interrupt.h"
 
 namespace {
 
-using HitList = std::vector<std::pair<int, int>>;  // (skip, pos)
+using Pairs = std::vector<std::pair<int, int>>;  // (skip, pos)
 
 struct Outcome {
-  HitList hits;
+  Pairs hits;
   std::string marks;  // all that the scan wrote to the message channel
   int result = 0;
   int searching_after = 0;
   int interrupted_after = 0;
 };
 
-using Scan = int (*)(int, const char*, const char*, Hit*);
+using Scan = int (*)(int, const char*, const char*, HitList*);
 
 std::atomic<long> polls_left{-1};
 
@@ -57,22 +57,21 @@ class FastScan : public testing::Test {
   void TearDown() override {
     fastScanTuning = saved_tuning_;
     interruptPollHook = nullptr;
-    freeHitNodes();
   }
 
   static Outcome run(Scan scan, const Case& c) {
     mainInfo.skipLimit = c.skip_limit;
-    Hit head = {7, 7, nullptr};
+    HitList list;
+    list.append(7, 7);  // a stale hit, dropped by the scan
     Outcome out;
     testing::internal::CaptureStderr();
-    out.result = scan(c.all_skips, c.pattern.c_str(), c.text.c_str(), &head);
+    out.result = scan(c.all_skips, c.pattern.c_str(), c.text.c_str(), &list);
     out.marks = testing::internal::GetCapturedStderr();
     out.searching_after = searching;
     out.interrupted_after = interrupted;
-    for (const Hit* hit = &head; hit != nullptr && hit->skip != -1; hit = hit->next) {
-      out.hits.emplace_back(hit->skip, hit->pos);
+    for (int index = 0; index < list.count(); ++index) {
+      out.hits.emplace_back(list.at(index).skip, list.at(index).pos);
     }
-    freeHitNodes();
     return out;
   }
 
@@ -92,13 +91,18 @@ class FastScan : public testing::Test {
     return testing::AssertionSuccess();
   }
 
-  // Random sizes for the blocks and the switch to two threads, so that short
-  // texts cross block boundaries and the merge of the two threads' hits.
+  // Random sizes for the blocks and the switch to several threads, so that
+  // short texts cross block boundaries and the merge of the threads' hits.
   void shuffleTuning() {
     fastScanTuning.method = randomMethod();
+    fastScanTuning.min_block_skips = pick(0, 1) == 0 ? 1 : pick(1, 60);
     fastScanTuning.max_block_skips = pick(0, 1) == 0 ? pick(1, 40) : pick(41, 400);
     fastScanTuning.block_work = pick(0, 1) == 0 ? pick(1, 400) : 1 << 30;
+    fastScanTuning.block_hits = pick(0, 1) == 0 ? pick(1, 50) : 1 << 30;
     fastScanTuning.parallel_work = pick(0, 1) == 0 ? 0 : 1LL << 40;
+    fastScanTuning.threads = pick(1, 4);
+    // The 256-bit steps where the processor has them, else the plain ones.
+    fastScanTuning.wide_steps = pick(0, 1) == 0;
   }
 
   JoinMethod randomMethod() {
@@ -196,17 +200,39 @@ TEST_F(FastScan, MatchesThePlainLoopOnRandomTextsAndStrings) {
   }
 }
 
-TEST_F(FastScan, MatchesThePlainLoopOnLongerTextsWithTwoThreads) {
-  for (int round = 0; round < 12; ++round) {
-    Case c = randomCase();
-    c.text = randomString(randomAlphabet() + c.pattern, pick(1500, 3000));
-    c.all_skips = pick(0, 1);
-    c.skip_limit = pick(50, 1500);
-    fastScanTuning.method = randomMethod();
-    fastScanTuning.parallel_work = 0;
-    fastScanTuning.max_block_skips = pick(1, 1 << 16);
-    fastScanTuning.block_work = pick(50, 50000);
-    ASSERT_TRUE(sameAsPlain(c));
+TEST_F(FastScan, MatchesThePlainLoopOnLongerTextsWithOneThreeAndEightThreads) {
+  for (int threads : {1, 3, 8}) {
+    for (int round = 0; round < 8; ++round) {
+      Case c = randomCase();
+      c.text = randomString(randomAlphabet() + c.pattern, pick(1500, 3000));
+      c.all_skips = pick(0, 1);
+      c.skip_limit = pick(50, 1500);
+      fastScanTuning.method = randomMethod();
+      fastScanTuning.parallel_work = 0;
+      fastScanTuning.threads = threads;
+      fastScanTuning.min_block_skips = pick(1, 100);
+      fastScanTuning.max_block_skips = pick(1, 1 << 16);
+      fastScanTuning.block_work = pick(50, 50000);
+      fastScanTuning.wide_steps = pick(0, 1) == 0;
+      ASSERT_TRUE(sameAsPlain(c)) << threads << " threads";
+    }
+  }
+}
+
+// Blocks of one skip each, and one block over the whole range of skips.
+TEST_F(FastScan, MatchesThePlainLoopWithBlocksAtTheirEdges) {
+  fastScanTuning.parallel_work = 0;
+  fastScanTuning.threads = 3;
+  for (const bool whole : {false, true}) {
+    fastScanTuning.min_block_skips = whole ? 1 << 30 : 1;
+    fastScanTuning.max_block_skips = whole ? 1 << 30 : 1;
+    for (int round = 0; round < 60; ++round) {
+      Case c = randomCase();
+      if (round % 3 == 0) c.text = randomString(randomAlphabet() + c.pattern, pick(500, 1500));
+      fastScanTuning.method = randomMethod();
+      fastScanTuning.wide_steps = pick(0, 1) == 0;
+      ASSERT_TRUE(sameAsPlain(c)) << (whole ? "whole range" : "one skip");
+    }
   }
 }
 

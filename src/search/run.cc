@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "core/hit_list.h"
 #include "core/main_info.h"
 #include "search/hits.h"
 #include "search/scan.h"
@@ -48,31 +49,50 @@ void printHit(const Hit& hit, Section section, int number) {
   }
 }
 
+// Counts the last `left` hits of a section whose printing a reply of q
+// stopped at the first of them, right after its prompt set the line counter
+// to 0: each is numbered and counted as a line, and in the backward section
+// the counter goes back to 0 whenever it has run past a page, so there it
+// cycles through 1 to 25.
+void countStoppedRest(int left, Section section, Listing* listing) {
+  listing->number += left;
+  if (section == Section::kForward) {
+    listing->lines += left;
+  } else {
+    listing->lines = (left - 1) % (kPageLines + 1) + 1;
+  }
+}
+
 // Lists one section. Once q stopped its printing, its hits are still
 // numbered and counted as lines, so that the numbers and counts stay right.
-void listSection(const Hit* head, Section section, Listing* listing) {
-  bool stopped = false;
-  for (const Hit* hit = head; hit != nullptr && hit->skip != -1; hit = hit->next) {
-    // A Ctrl-C during a long listing ends the program here.
-    pollInterrupt();
-    if (!stopped && listing->lines == kPageLines) {
-      stopped = replyStops();
-      listing->lines = 0;
-    } else if (section == Section::kBackward && listing->lines > kPageLines) {
-      // The forward section was stopped and ran the counter past a page.
-      listing->lines = 0;
+void listSection(const HitList& list, Section section, Listing* listing) {
+  for (int r = 0; r < list.runCount(); ++r) {
+    const int skip = list.run(r).skip;
+    for (int index = list.run(r).first; index < list.runEnd(r); ++index) {
+      // A Ctrl-C during a long listing ends the program here.
+      pollInterrupt();
+      if (listing->lines == kPageLines) {
+        listing->lines = 0;
+        if (replyStops()) {
+          countStoppedRest(list.count() - index, section, listing);
+          return;
+        }
+      } else if (section == Section::kBackward && listing->lines > kPageLines) {
+        // The forward section was stopped and ran the counter past a page.
+        listing->lines = 0;
+      }
+      printHit({skip, list.pos(index)}, section, listing->number);
+      ++listing->number;
+      ++listing->lines;
     }
-    if (!stopped) printHit(*hit, section, listing->number);
-    ++listing->number;
-    ++listing->lines;
   }
 }
 
 // Scans text into head. A Ctrl-C that came just before the scan began ends
 // the program here rather than after a scan that could run for minutes.
-int scan(int all_skips, const char* text, Hit* head) {
+int scan(int all_skips, const char* text, HitList* list) {
   pollInterrupt();
-  return findSequences(all_skips, mainInfo.pattern, text, head);
+  return findSequences(all_skips, mainInfo.pattern, text, list);
 }
 
 // The line that ends the backward marks. When the forward section filled a
@@ -91,18 +111,17 @@ void endBackwardMarks(Listing* listing) {
 }
 
 // The search itself: both scans and both sections.
-void searchRun(int all_skips, Hit* forward_hits, Hit* backward_hits) {
+void searchRun(int all_skips, HitList* forward_hits, HitList* backward_hits) {
   mainInfo.forwardCount = 0;
   mainInfo.backwardCount = 0;
-  freeHitNodes();
-  forward_hits->next = nullptr;
-  backward_hits->next = nullptr;
+  forward_hits->clear();
+  backward_hits->clear();
 
   errmsg("searching forward ");
   scan(all_skips, mainInfo.text, forward_hits);
   errmsg("\n");
   Listing listing;
-  listSection(forward_hits, Section::kForward, &listing);
+  listSection(*forward_hits, Section::kForward, &listing);
   mainInfo.forwardCount = listing.number - 1;
 
   errmsg("searching backward ");
@@ -110,7 +129,7 @@ void searchRun(int all_skips, Hit* forward_hits, Hit* backward_hits) {
   if (scan(all_skips, mainInfo.text, backward_hits) == 1) reorderBackward(backward_hits);
   reverseText(mainInfo.text);
   endBackwardMarks(&listing);
-  listSection(backward_hits, Section::kBackward, &listing);
+  listSection(*backward_hits, Section::kBackward, &listing);
   mainInfo.backwardCount = listing.number - 1 - mainInfo.forwardCount;
 }
 
@@ -130,14 +149,14 @@ void growStack() {
 
 }  // namespace
 
-void searchBoth(int search, int all_skips, Hit* forward_hits, Hit* backward_hits) {
+void searchBoth(int search, int all_skips, HitList* forward_hits, HitList* backward_hits) {
   if (search != 0) {
     searchRun(all_skips, forward_hits, backward_hits);
     return;
   }
   Listing listing;
-  listSection(forward_hits, Section::kForward, &listing);
-  listSection(backward_hits, Section::kBackward, &listing);
+  listSection(*forward_hits, Section::kForward, &listing);
+  listSection(*backward_hits, Section::kBackward, &listing);
 }
 
 void reverseText(char* text) {
@@ -149,15 +168,12 @@ void reverseText(char* text) {
   }
 }
 
-void reorderBackward(Hit* head) {
-  Hit* run = head;
-  while (run != nullptr && run->skip != -1) {
-    Hit* after = run;
-    for (; after != nullptr && after->skip == run->skip; after = after->next) {
-      posStack(kPosPush, after->pos);
-    }
-    for (Hit* hit = run; hit != after; hit = hit->next) hit->pos = posStack(kPosPop, 0);
-    run = after;
+void reorderBackward(HitList* list) {
+  for (int r = 0; r < list->runCount(); ++r) {
+    const int first = list->run(r).first;
+    const int end = list->runEnd(r);
+    for (int index = first; index < end; ++index) posStack(kPosPush, list->pos(index));
+    for (int index = first; index < end; ++index) list->pos(index) = posStack(kPosPop, 0);
   }
   posStack(kPosEmpty, 0);
 }

@@ -4,28 +4,27 @@
 #ifndef SRC_SEARCH_RUN_H_
 #define SRC_SEARCH_RUN_H_
 
-struct Hit;
+class HitList;
 
-// Search mode (search != 0): frees the nodes of the previous search, scans
+// Search mode (search != 0): empties both lists of the previous search, scans
 // mainInfo.text for mainInfo.pattern (every skip when all_skips is non-zero,
 // else up to mainInfo.skipLimit), lists the forward hits, scans the text
 // reversed in place (and restores it exactly), lists the backward hits and
 // sets mainInfo.forwardCount and mainInfo.backwardCount. Listing mode
 // (search == 0): lists the hits of the last search again, changing nothing.
 // Headers, marks and "continued ... " prompts go through errmsg, hit lines to
-// standard output. REQUIRES in listing mode: a search has run (the heads are
-// lists), as a non-zero count shows.
-void searchBoth(int search, int all_skips, Hit* forward_hits, Hit* backward_hits);
+// standard output. Once a reply of q stops a section, the rest of it is
+// counted at once, without visiting its hits.
+void searchBoth(int search, int all_skips, HitList* forward_hits, HitList* backward_hits);
 
 // Reverses the NUL-terminated text in place, byte by byte (the two bytes of a
 // double-byte character swap too); the middle byte of an odd length stays.
 void reverseText(char* text);
 
-// Reverses the order of the pos values within every run of nodes of equal
-// skip, keeping the nodes and their skips in place. Turns the backward scan's
-// order (by position in the reversed text) into ascending forward starts.
-// REQUIRES: head is a list with at least one hit.
-void reorderBackward(Hit* head);
+// Reverses the order of the positions within every run of hits of equal
+// skip, keeping the skips in place. Turns the backward scan's order (by
+// position in the reversed text) into ascending forward starts.
+void reorderBackward(HitList* list);
 
 // The operations of posStack.
 enum PosStackOp {

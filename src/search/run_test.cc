@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "core/hit_list.h"
 #include "core/main_info.h"
-#include "search/hits.h"
 #include "unit/temp_file.h"
 #include "util/console.h"
 #include "util/interrupt.h"
@@ -37,7 +37,10 @@ std::string forwardLines(int first, int last) {
 class SearchBoth : public testing::Test {
  protected:
   void SetUp() override { resetMainInfo(); }
-  void TearDown() override { freeHitNodes(); }
+  void TearDown() override {
+    forward_.clear();
+    backward_.clear();
+  }
 
   void load(const std::string& text) {
     text_ = text;
@@ -70,8 +73,8 @@ class SearchBoth : public testing::Test {
   }
 
   std::string text_;
-  Hit forward_{};
-  Hit backward_{};
+  HitList forward_;
+  HitList backward_;
   std::string out_;
   std::string err_;
 };
@@ -102,30 +105,29 @@ TEST(PosStack, PopsInReverseAcrossGrowthAndEmptiesWithoutPopping) {
 TEST(ReorderBackward, ReversesThePositionsOfEachSkipInPlace) {
   // Skip 1 with 300 hits (beyond one stack step), skip 2 with one, skip 5
   // with two.
-  std::vector<Hit> nodes;
-  for (int i = 1; i <= 300; ++i) nodes.push_back({1, i, nullptr});
-  nodes.push_back({2, 42, nullptr});
-  nodes.push_back({5, 8, nullptr});
-  nodes.push_back({5, 9, nullptr});
-  for (std::size_t i = 0; i + 1 < nodes.size(); ++i) nodes[i].next = &nodes[i + 1];
+  HitList list;
+  for (int i = 1; i <= 300; ++i) list.append(1, i);
+  list.append(2, 42);
+  list.append(5, 8);
+  list.append(5, 9);
 
-  reorderBackward(&nodes[0]);
+  reorderBackward(&list);
 
-  for (int i = 0; i < 300; ++i) EXPECT_EQ(nodes[static_cast<std::size_t>(i)].pos, 300 - i);
-  EXPECT_EQ(nodes[300].pos, 42);
-  EXPECT_EQ(nodes[301].pos, 9);
-  EXPECT_EQ(nodes[302].pos, 8);
-  for (std::size_t i = 0; i < 300; ++i) EXPECT_EQ(nodes[i].skip, 1);
-  EXPECT_EQ(nodes[301].skip, 5);
-  EXPECT_EQ(nodes[302].next, nullptr);
+  ASSERT_EQ(list.count(), 303);
+  for (int i = 0; i < 300; ++i) EXPECT_EQ(list.at(i).pos, 300 - i);
+  EXPECT_EQ(list.at(300).pos, 42);
+  EXPECT_EQ(list.at(301).pos, 9);
+  EXPECT_EQ(list.at(302).pos, 8);
+  for (int i = 0; i < 300; ++i) EXPECT_EQ(list.at(i).skip, 1);
+  EXPECT_EQ(list.at(300).skip, 2);
+  EXPECT_EQ(list.at(302).skip, 5);
 }
 
 TEST_F(SearchBoth, ReorderedBackwardHitsAreListedWithAscendingStarts) {
   load(std::string(100, 'x'));
-  Hit third{3, 20, nullptr};
-  Hit second{3, 9, &third};
-  backward_ = {3, 5, &second};
-  forward_.skip = -1;
+  backward_.append(3, 5);
+  backward_.append(3, 9);
+  backward_.append(3, 20);
   reorderBackward(&backward_);
   mainInfo.backwardCount = 3;
   run(0, "AB");
@@ -134,7 +136,6 @@ TEST_F(SearchBoth, ReorderedBackwardHitsAreListedWithAscendingStarts) {
             "(2): skip=-3, string=(89,90,92)\n"
             "(3): skip=-3, string=(93,94,96)\n");
   EXPECT_EQ(err_, "");
-  backward_.next = nullptr;  // the nodes were not from newHit
 }
 
 TEST_F(SearchBoth, TextIsRestoredAfterEveryBackwardScan) {
@@ -173,10 +174,8 @@ TEST_F(SearchBoth, NewSearchDropsTheOldHits) {
   run(1, "zz");
   EXPECT_EQ(mainInfo.forwardCount, 0);
   EXPECT_EQ(mainInfo.backwardCount, 0);
-  EXPECT_EQ(forward_.skip, -1);
-  EXPECT_EQ(forward_.next, nullptr);
-  EXPECT_EQ(backward_.skip, -1);
-  EXPECT_EQ(backward_.next, nullptr);
+  EXPECT_TRUE(forward_.empty());
+  EXPECT_TRUE(backward_.empty());
 }
 
 TEST_F(SearchBoth, QuitStopsOnlyItsOwnSectionAndKeepsTheCounts) {

@@ -2,8 +2,9 @@
 
 #include <cstring>
 
+#include "core/hit_list.h"
+#include "core/main_info.h"
 #include "search/fast_scan.h"
-#include "search/hits.h"
 #include "search/scan_job.h"
 #include "util/interrupt.h"
 #include "util/message.h"
@@ -13,28 +14,50 @@ namespace {
 constexpr int kMaxScanPattern = 4096;
 constexpr int kMarksPerScan = 30;
 
-using Engine = void (*)(const ScanJob& job, Hit* head);
+using Engine = void (*)(const ScanJob& job, HitList* list);
 
-// Runs every skip of the job in turn with the plain loop.
-void plainScan(const ScanJob& job, Hit* head) {
+}  // namespace
+
+bool plainScanSkip(const ScanJob& job, int skip, HitList* list, bool* found) {
+  const char* text = job.text;
+  const char* pattern = job.pattern;
+  const int last_start = job.text_len - (job.pattern_len - 1) * skip;
+  for (int pos = 1; pos <= last_start; ++pos) {
+    if (scanStopRequested()) return false;
+    const char* first = text + pos - 1;
+    if (*first != pattern[0]) continue;
+    int k = 1;
+    while (k < job.pattern_len && first[k * skip] == pattern[k]) ++k;
+    if (k == job.pattern_len) {
+      list->append(skip, pos);
+      *found = true;
+    }
+  }
+  return true;
+}
+
+namespace {
+
+// Runs every skip of the job in turn with the plain loop. The counter is
+// wide, since the highest skip may be the largest int.
+void plainScan(const ScanJob& job, HitList* list) {
   bool found_since_mark = false;
-  Hit* tail = head;
-  for (int skip = 1; skip <= job.max_skip; ++skip) {
+  for (long long s = 1; s <= job.max_skip; ++s) {
+    const auto skip = static_cast<int>(s);
     if (job.markDue(skip)) {
       writeProgressMark(found_since_mark);
       found_since_mark = false;
     }
-    if (!plainScanSkip(job, skip, &tail, &found_since_mark)) break;
+    if (!plainScanSkip(job, skip, list, &found_since_mark)) break;
   }
 }
 
 // What both engines share: the measuring, the refusals, the highest skip,
 // the mark step and the two flags around the engine's run.
-int runScan(int all_skips, const char* pattern, const char* text, Hit* head, Engine engine) {
+int runScan(int all_skips, const char* pattern, const char* text, HitList* list, Engine engine) {
   const int text_len = static_cast<int>(std::strlen(text));
   const int pattern_len = static_cast<int>(std::strlen(pattern));
-  head->next = nullptr;
-  head->skip = -1;
+  list->clear();
   if (text_len <= 1 || pattern_len <= 1 || text_len <= pattern_len) {
     errmsg("Text string or searching string is too short.\n");
     return 0;
@@ -49,37 +72,17 @@ int runScan(int all_skips, const char* pattern, const char* text, Hit* head, Eng
   const ScanJob job = {text, text_len, pattern, pattern_len, max_skip, max_skip / kMarksPerScan};
 
   beginScan();
-  engine(job, head);
+  engine(job, list);
   endScan();
-  return head->skip != -1 ? 1 : 0;
+  return list->empty() ? 0 : 1;
 }
 
 }  // namespace
 
-void writeProgressMark(bool found_since_mark) { errmsg(found_since_mark ? "*" : "."); }
-
-bool plainScanSkip(const ScanJob& job, int skip, Hit** tail, bool* found) {
-  const char* text = job.text;
-  const char* pattern = job.pattern;
-  const int last_start = job.text_len - (job.pattern_len - 1) * skip;
-  for (int pos = 1; pos <= last_start; ++pos) {
-    if (scanStopRequested()) return false;
-    const char* first = text + pos - 1;
-    if (*first != pattern[0]) continue;
-    int k = 1;
-    while (k < job.pattern_len && first[k * skip] == pattern[k]) ++k;
-    if (k == job.pattern_len) {
-      appendHit(tail, skip, pos);
-      *found = true;
-    }
-  }
-  return true;
+int findSequences(int all_skips, const char* pattern, const char* text, HitList* list) {
+  return runScan(all_skips, pattern, text, list, fastScan);
 }
 
-int findSequences(int all_skips, const char* pattern, const char* text, Hit* head) {
-  return runScan(all_skips, pattern, text, head, fastScan);
-}
-
-int findSequencesPlain(int all_skips, const char* pattern, const char* text, Hit* head) {
-  return runScan(all_skips, pattern, text, head, plainScan);
+int findSequencesPlain(int all_skips, const char* pattern, const char* text, HitList* list) {
+  return runScan(all_skips, pattern, text, list, plainScan);
 }

@@ -1,10 +1,8 @@
 // What one scan works on, shared by the plain loop and the joined scan: the
 // measured text and string, the highest skip and the progress-mark step,
-// with the marks and the plain loop over one skip that both engines use.
+// and the progress mark that both engines write.
 #ifndef SRC_SEARCH_SCAN_JOB_H_
 #define SRC_SEARCH_SCAN_JOB_H_
-
-struct Hit;
 
 struct ScanJob {
   const char* text;  // NUL-terminated; positions below are 0-based into it
@@ -27,11 +25,5 @@ struct ScanJob {
 // Writes one progress mark: "*" when a hit was appended since the previous
 // mark, else ".".
 void writeProgressMark(bool found_since_mark);
-
-// The plain loop over one skip: tries every start position of skip in
-// ascending order, polling interrupted before each, and appends every match
-// behind *tail (setting *found when it appends). Returns false as soon as it
-// sees interrupted set; the hits appended until then stay.
-bool plainScanSkip(const ScanJob& job, int skip, Hit** tail, bool* found);
 
 #endif  // SRC_SEARCH_SCAN_JOB_H_

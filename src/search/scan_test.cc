@@ -1,5 +1,6 @@
 #include "search/scan.h"
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -7,10 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include <gtest/gtest.h>
-
+#include "core/hit_list.h"
 #include "core/main_info.h"
-#include "search/hits.h"
 #include "util/interrupt.h"
 
 namespace {
@@ -21,7 +20,7 @@ class FindSequences : public testing::Test {
  protected:
   void SetUp() override { resetMainInfo(); }
   void TearDown() override {
-    freeHitNodes();
+    list_.clear();
     interruptPollHook = nullptr;
     searching = 0;
     interrupted = 0;
@@ -30,20 +29,20 @@ class FindSequences : public testing::Test {
   // Scans text for pattern; the progress marks or the refusal go to marks_.
   int scan(const std::string& text, const char* pattern, int all_skips = 1) {
     testing::internal::CaptureStderr();
-    const int result = findSequences(all_skips, pattern, text.c_str(), &head_);
+    const int result = findSequences(all_skips, pattern, text.c_str(), &list_);
     marks_ = testing::internal::GetCapturedStderr();
     return result;
   }
 
   Hits hits() const {
     Hits list;
-    for (const Hit* hit = &head_; hit != nullptr && hit->skip != -1; hit = hit->next) {
-      list.emplace_back(hit->skip, hit->pos);
+    for (int index = 0; index < list_.count(); ++index) {
+      list.emplace_back(list_.at(index).skip, list_.at(index).pos);
     }
     return list;
   }
 
-  Hit head_{};
+  HitList list_;
   std::string marks_;
 };
 
@@ -98,18 +97,19 @@ TEST_F(FindSequences, RefusesShortTextsAndLongStringsWithAnEmptyList) {
     std::string pattern;
     const std::string& message;
   } cases[] = {
-      {"AB", "AB", too_short},   {"A", "A", too_short},
-      {"A", "AB", too_short},    {"ABC", "A", too_short},
-      {"ABC", "", too_short},    {"", "AB", too_short},
+      {"AB", "AB", too_short},
+      {"A", "A", too_short},
+      {"A", "AB", too_short},
+      {"ABC", "A", too_short},
+      {"ABC", "", too_short},
+      {"", "AB", too_short},
       {std::string(5000, 'A'), std::string(4096, 'A'), too_long},
   };
-  Hit stale{};
   for (const auto& c : cases) {
-    head_ = Hit{3, 7, &stale};
+    list_.append(3, 7);  // a stale hit
     EXPECT_EQ(scan(c.text, c.pattern.c_str()), 0) << c.text.size() << "/" << c.pattern;
     EXPECT_EQ(marks_, c.message) << c.text.size() << "/" << c.pattern;
-    EXPECT_EQ(head_.skip, -1);
-    EXPECT_EQ(head_.next, nullptr);
+    EXPECT_TRUE(list_.empty());
   }
   // 4095 letters are still scanned.
   EXPECT_EQ(scan(std::string(5000, 'A'), std::string(4095, 'A').c_str()), 1);

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "core/hit_list.h"
 #include "display/grid.h"
 #include "search/hits.h"
 #include "util/console.h"
@@ -69,11 +70,6 @@ Selection* recordAt(Selection* head, int index) {
   return s;
 }
 
-const Hit* nthHit(const Hit* head, int n) {
-  for (int k = 1; k < n; ++k) head = head->next;
-  return head;
-}
-
 void copyValues(const Selection& from, Selection* to) {
   to->skip = from.skip;
   to->start = from.start;
@@ -127,8 +123,8 @@ void deleteByAsking(Selection* head) {
 
 }  // namespace
 
-int pickHit(int mode, int number, const Hit* forward_hits,
-            const Hit* backward_hits, Selection* selections) {
+int pickHit(int mode, int number, const HitList* forward_hits, const HitList* backward_hits,
+            Selection* selections) {
   const int total = mainInfo.forwardCount + mainInfo.backwardCount;
   if (number < 1 || number > total) {
     if (total != 0) {
@@ -141,13 +137,13 @@ int pickHit(int mode, int number, const Hit* forward_hits,
   HitTriple t;
   int skip;
   if (number <= mainInfo.forwardCount) {
-    const Hit* hit = nthHit(forward_hits, number);
-    skip = hit->skip;
-    t = forwardTriple(skip, hit->pos, mainInfo.patternLen);
+    const Hit hit = forward_hits->at(number - 1);
+    skip = hit.skip;
+    t = forwardTriple(skip, hit.pos, mainInfo.patternLen);
   } else {
-    const Hit* hit = nthHit(backward_hits, number - mainInfo.forwardCount);
-    skip = hit->skip;
-    t = backwardTriple(skip, hit->pos, mainInfo.patternLen, mainInfo.textLen);
+    const Hit hit = backward_hits->at(number - mainInfo.forwardCount - 1);
+    skip = hit.skip;
+    t = backwardTriple(skip, hit.pos, mainInfo.patternLen, mainInfo.textLen);
   }
   if (mode == kShowHit) {
     return showHitWindow(skip, t.start, t.center, mainInfo.height,

@@ -7,12 +7,15 @@
 
 #include "core/main_info.h"
 
+class HitList;
+
 // pickHit's modes; any mode other than kShowHit selects.
 inline constexpr int kSelectHit = 0;
 inline constexpr int kShowHit = 1;
 
 // Finds hit number (1 to forwardCount along the forward list, then on along
-// the backward list, as the listing numbers them). An invalid number writes
+// the backward list, as the listing numbers them), without walking the hits
+// before it. An invalid number writes
 // "... %d: invalid number; (1 - %d) available\n", or "... none of searched
 // string\n" when there are no hits, and returns -1.
 // kShowHit: draws the hit with showHitWindow and returns its result;
@@ -21,8 +24,8 @@ inline constexpr int kShowHit = 1;
 // the record at index mainInfo.selectedCount of the chain from selections
 // (allocating it with getmem when the chain is that short; records are never
 // freed) and returns 0. The caller then raises mainInfo.selectedCount.
-int pickHit(int mode, int number, const Hit* forward_hits,
-            const Hit* backward_hits, Selection* selections);
+int pickHit(int mode, int number, const HitList* forward_hits, const HitList* backward_hits,
+            Selection* selections);
 
 // Writes "%s: skip=%d, string=(%d,%d,%d)\n" for each selected string, with
 // its letters and its start, center and end. Returns 0.

@@ -46,15 +46,12 @@ class Selecting : public testing::Test {
       std::free(s);
       s = next;
     }
-    freeHitNodes();
     resetMainInfo();
   }
 
-  static void setHits(Hit* head, const std::vector<std::pair<int, int>>& hits) {
-    head->skip = -1;
-    head->next = nullptr;
-    Hit* tail = head;
-    for (const auto& [skip, pos] : hits) appendHit(&tail, skip, pos);
+  static void setHits(HitList* list, const std::vector<std::pair<int, int>>& hits) {
+    list->clear();
+    for (const auto& [skip, pos] : hits) list->append(skip, pos);
   }
 
   // Runs command lines and returns what they wrote, both streams in order.

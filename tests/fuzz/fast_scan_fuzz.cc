@@ -2,8 +2,9 @@
 // bound and tuning: both must give the same result, the same hits in the
 // same order and the same progress marks.
 //
-// Input: byte 0 picks the join method and the thread switch, bytes 1 and 2
-// the block sizes, byte 3 the skip bound (0: all skips), byte 4 the length of
+// Input: byte 0 picks the join method, the thread switch, the number of
+// threads and the 256-bit steps, bytes 1 and 2 the block sizes and the hits
+// a block aims at, byte 3 the skip bound (0: all skips), byte 4 the length of
 // the search string; the string follows, and the text is the rest.
 
 #include <unistd.h>
@@ -16,9 +17,9 @@
 #include <utility>
 #include <vector>
 
+#include "core/hit_list.h"
 #include "core/main_info.h"
 #include "search/fast_scan.h"
-#include "search/hits.h"
 #include "search/scan.h"
 #include "util/message.h"
 
@@ -43,16 +44,16 @@ std::string takeMarks() {
   return marks;
 }
 
-Outcome run(int (*scan)(int, const char*, const char*, Hit*), int all_skips,
+Outcome run(int (*scan)(int, const char*, const char*, HitList*), int all_skips,
             const std::string& pattern, const std::string& text) {
-  Hit head = {7, 7, nullptr};
+  HitList list;
+  list.append(7, 7);  // a stale hit, which the scan drops
   Outcome out;
-  out.result = scan(all_skips, pattern.c_str(), text.c_str(), &head);
+  out.result = scan(all_skips, pattern.c_str(), text.c_str(), &list);
   out.marks = takeMarks();
-  for (const Hit* hit = &head; hit != nullptr && hit->skip != -1; hit = hit->next) {
-    out.hits.emplace_back(hit->skip, hit->pos);
+  for (int index = 0; index < list.count(); ++index) {
+    out.hits.emplace_back(list.at(index).skip, list.at(index).pos);
   }
-  freeHitNodes();
   return out;
 }
 
@@ -71,8 +72,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                             JoinMethod::kMasks};
   fastScanTuning.method = kMethods[data[0] % 3];
   fastScanTuning.parallel_work = (data[0] & 0x80) != 0 ? 0 : 1LL << 40;
+  fastScanTuning.threads = 1 + (data[0] >> 4 & 3);
+  fastScanTuning.wide_steps = (data[0] & 0x40) != 0;
+  fastScanTuning.min_block_skips = 1;
   fastScanTuning.max_block_skips = 1 + data[1];
   fastScanTuning.block_work = data[2] == 255 ? 1LL << 30 : 1 + data[2] * 4;
+  fastScanTuning.block_hits = data[2] == 255 ? 1LL << 30 : 1 + data[2] / 4;
   resetMainInfo();
   const int all_skips = data[3] == 0 ? 1 : 0;
   mainInfo.skipLimit = data[3];

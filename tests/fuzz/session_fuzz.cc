@@ -17,7 +17,6 @@
 
 #include "core/main_info.h"
 #include "driver/program.h"
-#include "search/hits.h"
 #include "util/message.h"
 
 namespace {
@@ -69,6 +68,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::free(mainInfo.kindMap);
   mainInfo.text = nullptr;
   mainInfo.kindMap = nullptr;
-  freeHitNodes();
   return 0;
 }

@@ -1,0 +1,87 @@
+// A hit list: the hits of one reading of the last search, stored compactly.
+// Hits come by skip ascending, so they are kept as runs: per skip that has
+// hits, its skip and the index of its first hit, and for every hit only its
+// position (4 bytes), in chunks of a fixed size. Hit n is found by a binary
+// search over the runs, without walking the hits before it, and the number
+// of hits is known at once.
+//
+// Ownership: the command loop owns the two lists (forward and backward) for
+// the program's lifetime. A search run empties them and the scan fills them;
+// the listing, the lookup by number and the backward reordering read them.
+// Only the thread that runs the command loop touches a list: the scan's
+// helper threads hand their hits to that thread, which appends them.
+#ifndef SRC_CORE_HIT_LIST_H_
+#define SRC_CORE_HIT_LIST_H_
+
+#include "core/main_info.h"
+
+class HitList {
+ public:
+  // Hits per chunk of positions. A chunk is one heap block within the memory
+  // budget (util/memory.h), without a zero fill; a list holds at most one
+  // chunk that is not full.
+  static constexpr int kChunkShift = 20;
+  static constexpr int kChunkHits = 1 << kChunkShift;
+
+  // A run: every hit of one skip, at indexes first to the next run's first
+  // (or count()) minus one.
+  struct Run {
+    int skip;
+    int first;
+  };
+
+  HitList() = default;
+  ~HitList() { clear(); }
+  HitList(const HitList&) = delete;
+  HitList& operator=(const HitList&) = delete;
+
+  // Number of hits; 0 for an empty list.
+  int count() const { return count_; }
+  bool empty() const { return count_ == 0; }
+
+  // Drops every hit and gives all storage back.
+  void clear();
+
+  // Appends the hit (skip, pos). REQUIRES: skip >= the skip of the last hit;
+  // within one skip, hits come in the order they are to be listed.
+  void append(int skip, int pos);
+
+  // Appends n hits of one skip, positions in list order. REQUIRES as append.
+  void appendRun(int skip, const int* positions, int n);
+
+  // Appends n hits of one skip whose positions are written afterwards
+  // through pos(), and returns the index of the first. REQUIRES as append,
+  // and n >= 1. Until they are written the slots hold no meaningful value;
+  // while they are written, by any threads, each slot by one, nothing else
+  // may touch the list.
+  int appendSlots(int skip, long long n);
+
+  // Hit at index (0-based). REQUIRES: 0 <= index < count().
+  Hit at(int index) const;
+
+  // Runs, in ascending order of skip.
+  int runCount() const { return run_count_; }
+  Run run(int r) const { return runs_[r]; }
+  // One past the last index of run r.
+  int runEnd(int r) const { return r + 1 < run_count_ ? runs_[r + 1].first : count_; }
+
+  // The position of the hit at index, to read or to change in place.
+  int& pos(int index) { return chunks_[index >> kChunkShift][index & (kChunkHits - 1)]; }
+  int pos(int index) const { return chunks_[index >> kChunkShift][index & (kChunkHits - 1)]; }
+
+ private:
+  // Makes room for n more hits; ends the program through the allocator's
+  // exhaustion path when the count would pass the largest int.
+  void reserve(long long n);
+  void startRun(int skip);
+
+  int count_ = 0;
+  int** chunks_ = nullptr;  // chunk_count_ chunks of kChunkHits positions
+  int chunk_count_ = 0;
+  int chunk_capacity_ = 0;  // entries of chunks_
+  Run* runs_ = nullptr;
+  int run_count_ = 0;
+  int run_capacity_ = 0;
+};
+
+#endif  // SRC_CORE_HIT_LIST_H_

@@ -1,0 +1,17 @@
+#include "search/block_hits.h"
+
+#include "core/hit_list.h"
+
+void BlockHits::begin(int skips) {
+  found.clear();
+  counts.assign(static_cast<std::size_t>(skips), 0);
+  dest.resize(static_cast<std::size_t>(skips));
+  work = 0;
+  stopped = false;
+}
+
+void BlockHits::copyInto(HitList* list, int upto) {
+  for (const Found& f : found) {
+    if (f.skip_offset < upto) list->pos(dest[static_cast<std::size_t>(f.skip_offset)]++) = f.pos;
+  }
+}

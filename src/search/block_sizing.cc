@@ -1,0 +1,58 @@
+#include "search/block_sizing.h"
+
+#include <algorithm>
+
+int Block::lastSkip(int x) const {
+  int last = end - 1;
+  if (x < full_lo) last = x / shape.anchor_index;
+  if (x > full_hi) {
+    last = std::min(last, (shape.text_len - 1 - x) / (shape.pattern_len - 1 - shape.anchor_index));
+  }
+  return last;
+}
+
+Block makeBlock(const BlockShape& shape, const std::vector<int>& anchors, int first, int end) {
+  // Each product is at most (pattern_len - 1) x the last fitting skip, which
+  // is below text_len.
+  const int after = shape.pattern_len - 1 - shape.anchor_index;
+  const int lowest = shape.anchor_index * first;
+  const int highest = shape.text_len - 1 - after * first;
+  Block block;
+  block.shape = shape;
+  block.first = first;
+  block.end = end;
+  block.anchor_lo =
+      static_cast<int>(std::lower_bound(anchors.begin(), anchors.end(), lowest) - anchors.begin());
+  block.anchor_hi =
+      static_cast<int>(std::upper_bound(anchors.begin(), anchors.end(), highest) - anchors.begin());
+  block.full_lo = shape.anchor_index * (end - 1);
+  block.full_hi = shape.text_len - 1 - after * (end - 1);
+  return block;
+}
+
+namespace {
+
+int clampSize(double size, const FastScanTuning& tuning) {
+  const int most = std::max(tuning.max_block_skips, 1);
+  const int least = std::min(std::max(tuning.min_block_skips, 1), most);
+  return static_cast<int>(std::clamp(size, static_cast<double>(least), static_cast<double>(most)));
+}
+
+}  // namespace
+
+int firstBlockSize(const FastScanTuning& tuning) { return clampSize(1, tuning); }
+
+int nextBlockSize(const BlockCost& last, int mark_step, const FastScanTuning& tuning) {
+  const double size = last.skips;
+  double next = 8.0 * size;
+  if (last.work > 0) {
+    next = std::min(next,
+                    static_cast<double>(tuning.block_work) * size / static_cast<double>(last.work));
+  }
+  next = std::max(next, static_cast<double>(mark_step));
+  if (last.hits > 0) {
+    next = std::min(next,
+                    static_cast<double>(tuning.block_hits) * size / static_cast<double>(last.hits));
+  }
+  return clampSize(next, tuning);
+}

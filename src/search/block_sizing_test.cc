@@ -1,0 +1,107 @@
+// Block sizes and bounds: blocks must grow on long texts whatever a skip
+// costs, and every bound must hold up to texts of the largest int.
+#include "search/block_sizing.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <vector>
+
+#include "search/fast_scan.h"
+#include "search/hits.h"
+#include "search/letter_index.h"
+
+namespace {
+
+const FastScanTuning kTuning = {
+    JoinMethod::kCheapest, 56, 1 << 13, 1LL << 26, 1LL << 18, 1LL << 22, 0, false};
+
+TEST(NextBlockSize, GrowsWhenOneSkipAloneCostsMoreThanABlock) {
+  // A rarest letter with 3 million occurrences: one skip of the masks costs
+  // 10 units an anchor, about half of a block's work.
+  const BlockCost one_skip = {1, 3'000'000LL * 10, 0};
+  EXPECT_GE(nextBlockSize(one_skip, 0, kTuning), 56);
+  // With a mark every 333 skips, blocks reach the next mark.
+  EXPECT_GE(nextBlockSize(one_skip, 333, kTuning), 333);
+  // Twenty times the work still does not shrink a block below the minimum.
+  const BlockCost dense = {56, 60'000'000LL * 10, 0};
+  EXPECT_EQ(nextBlockSize(dense, 0, kTuning), 56);
+}
+
+TEST(NextBlockSize, CheapBlocksGrowEightfoldUpToTheMaximum) {
+  EXPECT_EQ(nextBlockSize({56, 1000, 0}, 0, kTuning), 448);
+  EXPECT_EQ(nextBlockSize({4096, 1000, 0}, 0, kTuning), 1 << 13);
+  EXPECT_EQ(nextBlockSize({56, 0, 0}, 0, kTuning), 448);
+}
+
+TEST(NextBlockSize, ManyHitsKeepBlocksSmallButNotBelowTheMinimum) {
+  // A million hits in 1000 skips: 262 skips make a block's worth of hits,
+  // even though the marks come every 5000 skips.
+  EXPECT_EQ(nextBlockSize({1000, 1000, 1'000'000}, 5000, kTuning), 262);
+  EXPECT_EQ(nextBlockSize({56, 1000, 100'000'000}, 5000, kTuning), 56);
+}
+
+TEST(NextBlockSize, TheMaximumWinsOverTheMinimum) {
+  FastScanTuning one = kTuning;
+  one.max_block_skips = 1;
+  EXPECT_EQ(firstBlockSize(one), 1);
+  EXPECT_EQ(nextBlockSize({1, 1, 0}, 333, one), 1);
+  FastScanTuning whole = kTuning;
+  whole.min_block_skips = INT_MAX;
+  whole.max_block_skips = INT_MAX;
+  EXPECT_EQ(firstBlockSize(whole), INT_MAX);
+  EXPECT_EQ(nextBlockSize({INT_MAX, LLONG_MAX, LLONG_MAX}, 0, whole), INT_MAX);
+}
+
+// A text of INT_MAX bytes, never allocated: only positions are computed.
+TEST(Block, BoundsHoldForATextOfTheLargestInt) {
+  // Two letters, anchored on the first: the last fitting skip is
+  // INT_MAX - 1, where only the start at position 0 fits.
+  const std::vector<int> anchors = {0, 5, INT_MAX - 2, INT_MAX - 1};
+  Block block = makeBlock({INT_MAX, 2, 0}, anchors, INT_MAX - 1, INT_MAX);
+  EXPECT_EQ(block.anchor_lo, 0);
+  EXPECT_EQ(block.anchor_hi, 1);
+  EXPECT_EQ(block.lastSkip(0), INT_MAX - 1);
+  // Skip 1: every anchor but the last byte's fits.
+  block = makeBlock({INT_MAX, 2, 0}, anchors, 1, 2);
+  EXPECT_EQ(block.anchor_hi, 3);
+  EXPECT_EQ(block.lastSkip(INT_MAX - 2), 1);
+  // Three letters anchored on the middle one, over every skip at once.
+  const int last = (INT_MAX - 1) / 2;
+  block = makeBlock({INT_MAX, 3, 1}, {last, INT_MAX - 2}, 1, last + 1);
+  EXPECT_EQ(block.lastSkip(last), last);
+  EXPECT_EQ(block.lastSkip(INT_MAX - 2), 1);
+}
+
+TEST(ForEachPosition, VisitsTheLastPositionsOfTheLargestText) {
+  const int from = INT_MAX - 3 * kPositionsPerPoll / 2;
+  long long visited = 0;
+  int last = 0;
+  EXPECT_TRUE(forEachPosition(from, INT_MAX, [&](int pos) {
+    ++visited;
+    last = pos;
+  }));
+  EXPECT_EQ(visited, INT_MAX - from);
+  EXPECT_EQ(last, INT_MAX - 1);
+}
+
+TEST(Divider, IsExactUpToTheLargestInt) {
+  for (int divisor = 1; divisor <= 4096; ++divisor) {
+    const Divider by(divisor);
+    for (int x : {0, divisor - 1, divisor, INT_MAX - divisor, INT_MAX - 1, INT_MAX}) {
+      ASSERT_EQ(by.quotient(x), x / divisor) << x << " / " << divisor;
+    }
+  }
+}
+
+TEST(HitTriple, CentersOfHitsNearTheEndOfTheLargestText) {
+  const HitTriple forward = forwardTriple(5, INT_MAX - 10, 3);
+  EXPECT_EQ(forward.end, INT_MAX);
+  EXPECT_EQ(forward.center, INT_MAX - 5);
+  const HitTriple backward = backwardTriple(5, 1, 3, INT_MAX);
+  EXPECT_EQ(backward.start, INT_MAX - 10);
+  EXPECT_EQ(backward.center, INT_MAX - 5);
+  EXPECT_EQ(backward.end, INT_MAX);
+}
+
+}  // namespace

@@ -1,0 +1,211 @@
+#include "search/letter_index.h"
+
+#include <climits>
+#include <cstdlib>
+#include <utility>
+
+namespace {
+
+// Costs in units of one screened pair, measured on an English text: a step
+// of the masks.
+constexpr double kStepWork = 2;
+
+using ByteCounts = std::array<long long, 256>;
+
+bool isPowerOfTwo(int value) { return (value & (value - 1)) == 0; }
+
+class Builder {
+ public:
+  Builder(const ScanJob& job, LetterIndex* index)
+      : job_(job), pattern_(reinterpret_cast<const unsigned char*>(job.pattern)), x_(*index) {}
+
+  bool setUpPairs(const std::vector<int>& by_rarity);
+  bool setUpMasks(const std::vector<int>& by_rarity);
+
+ private:
+  unsigned char letter(int index) const { return pattern_[index]; }
+  void addChecks(const std::vector<int>& indexes);
+  bool collectAnchors();
+  bool buildPartners(int partner_index);
+  void startCursors();
+  MaskLetter emptyMask(int index, std::vector<unsigned char> bytes);
+  bool fillAnchorsAndMasks();
+
+  const ScanJob& job_;
+  const unsigned char* pattern_;
+  LetterIndex& x_;
+};
+
+// Every pair costs the same whatever the letters' distance in the string,
+// since a start that fits bounds the skip either way; so the two rarest
+// letters make the fewest pairs. Among equally rare partners a power-of-two
+// spacing is the cheapest to split by. The anchor is the earlier letter.
+bool Builder::setUpPairs(const std::vector<int>& by_rarity) {
+  const int rarest = by_rarity[0];
+  int partner = by_rarity[1];
+  for (std::size_t k = 2; k < by_rarity.size(); ++k) {
+    const int other = by_rarity[k];
+    if (letter(other) != letter(partner)) break;
+    const int distance = std::abs(other - rarest);
+    const int best = std::abs(partner - rarest);
+    if (isPowerOfTwo(distance) != isPowerOfTwo(best) ? isPowerOfTwo(distance) : distance < best) {
+      partner = other;
+    }
+  }
+  x_.anchor_index = std::min(rarest, partner);
+  x_.spacing = std::abs(partner - rarest);
+  x_.shift = isPowerOfTwo(x_.spacing) ? std::countr_zero(static_cast<unsigned>(x_.spacing)) : -1;
+  x_.by_spacing = Divider(x_.spacing);
+  std::vector<int> others;
+  for (int k : by_rarity) {
+    if (k != rarest && k != partner) others.push_back(k);
+  }
+  addChecks(others);
+  // The first check screens every pair; with no other letter, the anchor
+  // itself does, which every pair passes.
+  if (x_.checks.empty()) x_.checks.push_back({0, letter(x_.anchor_index)});
+  if (!collectAnchors() || !buildPartners(x_.anchor_index + x_.spacing)) return false;
+  startCursors();
+  return true;
+}
+
+bool Builder::setUpMasks(const std::vector<int>& by_rarity) {
+  x_.anchor_index = by_rarity[0];
+  const std::size_t masked = std::min(kMaxMaskLetters, by_rarity.size() - 1);
+  // The maps' bytes are kept from the last scan's maps.
+  std::vector<std::vector<unsigned char>> kept(kMaxMaskLetters);
+  for (std::size_t m = 0; m < x_.masks.size() && m < kMaxMaskLetters; ++m) {
+    kept[m] = std::move(x_.masks[m].bytes);
+  }
+  x_.masks.clear();
+  for (std::size_t k = 1; k <= masked; ++k) {
+    x_.masks.push_back(emptyMask(by_rarity[k], std::move(kept[k - 1])));
+  }
+  addChecks(std::vector<int>(by_rarity.begin() + static_cast<long>(masked) + 1, by_rarity.end()));
+  return fillAnchorsAndMasks();
+}
+
+void Builder::addChecks(const std::vector<int>& indexes) {
+  for (int k : indexes) x_.checks.push_back({k - x_.anchor_index, letter(k)});
+}
+
+bool Builder::collectAnchors() {
+  const unsigned char anchor_letter = letter(x_.anchor_index);
+  const unsigned char* text = x_.text;
+  return forEachPosition(0, job_.text_len, [&](int pos) {
+    if (text[pos] == anchor_letter) x_.anchors.push_back(pos);
+  });
+}
+
+bool Builder::buildPartners(int partner_index) {
+  const unsigned char partner_letter = letter(partner_index);
+  const unsigned char* text = x_.text;
+  std::vector<int> class_size(static_cast<std::size_t>(x_.spacing), 0);
+  int quotient = 0;
+  int residue = 0;
+  const bool counted = forEachPosition(0, job_.text_len, [&](int pos) {
+    if (text[pos] != partner_letter) return;
+    x_.split(pos, &quotient, &residue);
+    ++class_size[static_cast<std::size_t>(residue)];
+  });
+  if (!counted) return false;
+  // Each class is closed by a sentinel above every quotient.
+  x_.class_start.assign(static_cast<std::size_t>(x_.spacing), 0);
+  int total = 0;
+  for (std::size_t r = 0; r < class_size.size(); ++r) {
+    x_.class_start[r] = total;
+    total += class_size[r] + 1;
+  }
+  x_.partners.assign(static_cast<std::size_t>(total), INT_MAX);
+  std::vector<int> fill = x_.class_start;
+  return forEachPosition(0, job_.text_len, [&](int pos) {
+    if (text[pos] != partner_letter) return;
+    x_.split(pos, &quotient, &residue);
+    x_.partners[static_cast<std::size_t>(fill[static_cast<std::size_t>(residue)]++)] = quotient;
+  });
+}
+
+// Points every anchor at the first partner of its class that lies after it.
+void Builder::startCursors() {
+  std::vector<int> next = x_.class_start;
+  x_.cursors.resize(x_.anchors.size());
+  for (std::size_t a = 0; a < x_.anchors.size(); ++a) {
+    int quotient = 0;
+    int residue = 0;
+    x_.split(x_.anchors[a], &quotient, &residue);
+    int& cursor = next[static_cast<std::size_t>(residue)];
+    while (x_.partners[static_cast<std::size_t>(cursor)] <= quotient) ++cursor;
+    x_.cursors[a] = cursor;
+  }
+}
+
+MaskLetter Builder::emptyMask(int index, std::vector<unsigned char> bytes) {
+  MaskLetter mask;
+  mask.offset = index - x_.anchor_index;
+  mask.stride = std::abs(mask.offset);
+  mask.by_stride = Divider(mask.stride);
+  int total = 0;
+  for (int r = 0; r < mask.stride; ++r) {
+    mask.class_base.push_back(total);
+    mask.class_size.push_back((job_.text_len - r + mask.stride - 1) / mask.stride);
+    total += mask.class_size.back();
+  }
+  // Room for the last step's loads.
+  mask.bytes = std::move(bytes);
+  mask.bytes.assign(static_cast<std::size_t>(total / 8 + 1 + kMaskPadding), 0);
+  return mask;
+}
+
+// One pass over the text for the anchors and all the maps.
+bool Builder::fillAnchorsAndMasks() {
+  constexpr unsigned kAnchorBit = 1u << kMaxMaskLetters;
+  std::array<unsigned, 256> wanted{};  // bit m: map m's letter; kAnchorBit
+  wanted[letter(x_.anchor_index)] |= kAnchorBit;
+  for (std::size_t m = 0; m < x_.masks.size(); ++m) {
+    wanted[letter(x_.anchor_index + x_.masks[m].offset)] |= 1u << m;
+  }
+  const unsigned char* text = x_.text;
+  return forEachPosition(0, job_.text_len, [&](int pos) {
+    const unsigned bits = wanted[text[pos]];
+    if (bits == 0) return;
+    if ((bits & kAnchorBit) != 0) x_.anchors.push_back(pos);
+    for (std::size_t m = 0; m < x_.masks.size(); ++m) {
+      if ((bits >> m & 1) != 0) x_.masks[m].set(pos);
+    }
+  });
+}
+
+}  // namespace
+
+bool buildLetterIndex(const ScanJob& job, int last_skip, JoinMethod method, LetterIndex* index,
+                      double* estimated_work) {
+  index->text = reinterpret_cast<const unsigned char*>(job.text);
+  index->anchors.clear();
+  index->checks.clear();
+  index->partners.clear();
+  index->cursors.clear();
+  const auto* text = index->text;
+  ByteCounts counts{};
+  if (!forEachPosition(0, job.text_len, [&](int pos) { ++counts[text[pos]]; })) return false;
+  const auto* pattern = reinterpret_cast<const unsigned char*>(job.pattern);
+  std::vector<int> by_rarity(static_cast<std::size_t>(job.pattern_len));
+  for (int k = 0; k < job.pattern_len; ++k) by_rarity[static_cast<std::size_t>(k)] = k;
+  std::sort(by_rarity.begin(), by_rarity.end(), [&](int a, int b) {
+    return counts[pattern[a]] != counts[pattern[b]] ? counts[pattern[a]] < counts[pattern[b]]
+                                                    : a < b;
+  });
+  // The start positions that the plain loop tries, times the chance that a
+  // start shows the rarest letter (and the second rarest) where they belong.
+  const double text_len = job.text_len;
+  const double skips = last_skip;
+  const double starts = skips * text_len - (job.pattern_len - 1) * skips * (skips + 1) / 2;
+  const double rarest = static_cast<double>(counts[pattern[by_rarity[0]]]) / text_len;
+  const double second = static_cast<double>(counts[pattern[by_rarity[1]]]) / text_len;
+  const double pair_work = starts * rarest * second;
+  const double mask_work = starts * rarest / kSkipsPerStep * kStepWork;
+  index->pairs =
+      method == JoinMethod::kPairs || (method == JoinMethod::kCheapest && pair_work < mask_work);
+  *estimated_work = std::min(pair_work, mask_work);
+  Builder builder(job, index);
+  return index->pairs ? builder.setUpPairs(by_rarity) : builder.setUpMasks(by_rarity);
+}

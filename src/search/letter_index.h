@@ -1,0 +1,143 @@
+// The letter index of one joined scan: which letter of the search string
+// anchors the join and where it stands in the text, and how the other
+// letters are tested, either paired with the anchors by distance (the
+// partner letter's positions, by residue class) or many skips at a time
+// through bit maps (masks), with the remaining letters checked byte by byte.
+//
+// Ownership and threads: built by the scan's calling thread before any block
+// is joined (buildLetterIndex), and read-only while blocks are joined, with
+// one exception: cursors, of which each joining thread reads and writes only
+// the entries of the anchors it was given. The index is kept from one scan
+// to the next (a search run scans the text and then its mirror, which need
+// buffers of the same sizes), so its large vectors are allocated once.
+#ifndef SRC_SEARCH_LETTER_INDEX_H_
+#define SRC_SEARCH_LETTER_INDEX_H_
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <vector>
+
+#include "search/fast_scan.h"
+#include "search/scan_job.h"
+#include "util/interrupt.h"
+
+// Positions a pass over the text reads between two polls (about 0.1 ms).
+inline constexpr int kPositionsPerPoll = 1 << 16;
+
+// Calls visit(pos) for every pos from `from` to to - 1, polling between runs
+// of kPositionsPerPoll. Returns false when a Ctrl-C cut the pass short.
+// Safe for any 0 <= from <= to <= INT_MAX: no sum passes `to`.
+template <typename Visit>
+bool forEachPosition(int from, int to, Visit visit) {
+  while (from < to) {
+    if (scanStopRequested()) return false;
+    const int stop = from + std::min(to - from, kPositionsPerPoll);
+    for (int pos = from; pos < stop; ++pos) visit(pos);
+    from = stop;
+  }
+  return true;
+}
+
+// Division of a position (0 to INT_MAX) by a fixed divisor from 1 to 4096,
+// as a multiplication and a shift (exact for every such dividend).
+class Divider {
+ public:
+  explicit Divider(int divisor = 1)
+      : shift_(32 + static_cast<unsigned>(std::bit_width(static_cast<unsigned>(divisor - 1)))),
+        multiplier_(((std::uint64_t{1} << shift_) + static_cast<unsigned>(divisor) - 1) /
+                    static_cast<unsigned>(divisor)) {}
+
+  int quotient(int x) const {
+    return static_cast<int>((static_cast<std::uint64_t>(x) * multiplier_) >> shift_);
+  }
+
+ private:
+  unsigned shift_;
+  std::uint64_t multiplier_;
+};
+
+// A letter of the search string that a candidate must also show: it stands
+// offset x skip bytes after the anchor (before it when the offset is
+// negative).
+struct Check {
+  int offset;
+  unsigned char letter;
+};
+
+// A letter tested many skips at a time. Its positions are split by residue
+// modulo the stride |offset|; each class gets a run of bits, one per
+// position of the class, in the order in which a growing skip meets them
+// (descending positions for a negative offset). For anchor x, the bit at
+// origin(x) + skip tells whether the letter stands at x + offset x skip.
+struct MaskLetter {
+  int offset;
+  int stride;
+  Divider by_stride;
+  std::vector<int> class_base;       // per class, the bit of its first position
+  std::vector<int> class_size;       // per class, its number of positions
+  std::vector<unsigned char> bytes;  // bit b is bit b % 8 of byte b / 8
+
+  // Marks the letter as standing at pos.
+  void set(int pos) {
+    const int index = by_stride.quotient(pos);
+    const auto r = static_cast<std::size_t>(pos - index * stride);
+    const int bit = class_base[r] + (offset > 0 ? index : class_size[r] - 1 - index);
+    bytes[static_cast<std::size_t>(bit / 8)] |= static_cast<unsigned char>(1 << (bit % 8));
+  }
+
+  long long origin(int x) const {
+    const int index = by_stride.quotient(x);
+    const auto r = static_cast<std::size_t>(x - index * stride);
+    if (offset > 0) return class_base[r] + index;
+    return class_base[r] + class_size[r] - 1 - index;
+  }
+};
+
+// Bytes after the last bit of a map that a step of the masks may read.
+inline constexpr int kMaskPadding = 48;
+// Letters tested through bit maps; each map takes one bit per text byte.
+inline constexpr std::size_t kMaxMaskLetters = 4;
+// Skips tested per step of the masks.
+inline constexpr int kSkipsPerStep = 56;
+
+struct LetterIndex {
+  const unsigned char* text = nullptr;
+  bool pairs = false;         // joined by pairs, else by masks
+  bool wide_steps = false;    // masks take 256 skips a step (AVX2)
+  int anchor_index = 0;       // index in the string of the anchor letter
+  std::vector<int> anchors;   // its positions (0-based), ascending
+  std::vector<Check> checks;  // letters tested byte by byte, rarest first
+
+  // Pairs: the partner letter stands spacing letters after the anchor.
+  int spacing = 1;
+  int shift = 0;  // log2(spacing) when a power of two, else -1
+  Divider by_spacing;
+  // The partner letter's positions y, split by y mod spacing: per residue
+  // class the quotients y / spacing, ascending, closed by INT_MAX, so that
+  // anchor x pairs with its class's quotients q at skip q - x / spacing.
+  std::vector<int> partners;
+  std::vector<int> class_start;  // per residue class, its first entry
+  // Per anchor: index in partners of its first partner not yet paired.
+  std::vector<int> cursors;
+
+  // Masks: the letters that bit maps test.
+  std::vector<MaskLetter> masks;
+
+  // x = quotient x spacing + residue.
+  void split(int x, int* quotient, int* residue) const {
+    *quotient = shift >= 0 ? x >> shift : by_spacing.quotient(x);
+    *residue = x - *quotient * spacing;
+  }
+};
+
+// Builds the index of job for the skips 1 to last_skip, choosing the join
+// method by the letter counts unless method forces one, and sets
+// *estimated_work to the estimated work of the whole scan, in units of one
+// screened pair. Polls as it reads the text; returns false when a Ctrl-C cut
+// it short. REQUIRES: last_skip >= 1.
+bool buildLetterIndex(const ScanJob& job, int last_skip, JoinMethod method, LetterIndex* index,
+                      double* estimated_work);
+
+#endif  // SRC_SEARCH_LETTER_INDEX_H_

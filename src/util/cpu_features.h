@@ -1,0 +1,28 @@
+// What the processor offers beyond its baseline instruction set, asked at
+// run time, so that one program runs on every x86-64 processor and uses
+// wider instructions only where they exist. Every compiler-specific spelling
+// stays in this header and its .cc file.
+#ifndef SRC_UTIL_CPU_FEATURES_H_
+#define SRC_UTIL_CPU_FEATURES_H_
+
+// 1 where the code may hold 256-bit vector paths (x86-64 with a compiler
+// that lets one function use instructions beyond the build's baseline),
+// else 0: other architectures build the plain paths only, and so does g++
+// for Windows, which does not keep the stack aligned for 256-bit values.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) && !defined(_WIN32)
+#define ELSSCAN_X86_VECTORS 1
+// Marks a function that may use AVX2; call it only when cpuHasAvx2().
+#define ELSSCAN_TARGET_AVX2 __attribute__((target("avx2")))
+#elif defined(_M_X64) && defined(_MSC_VER)
+#define ELSSCAN_X86_VECTORS 1
+#define ELSSCAN_TARGET_AVX2
+#else
+#define ELSSCAN_X86_VECTORS 0
+#define ELSSCAN_TARGET_AVX2
+#endif
+
+// True when the processor and the operating system support AVX2. Asked once
+// and remembered; safe from any thread.
+bool cpuHasAvx2();
+
+#endif  // SRC_UTIL_CPU_FEATURES_H_
