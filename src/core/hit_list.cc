@@ -38,7 +38,7 @@ void HitList::clear() {
 
 void HitList::reserve(long long n) {
   const long long wanted = count_ + n;
-  if (wanted > INT_MAX) {
+  if (wanted > limit_) {
     // Hit numbers are ints: a list this long cannot be numbered.
     memoryExhausted(static_cast<std::size_t>(wanted) * sizeof(int), false);
   }

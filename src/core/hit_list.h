@@ -13,6 +13,8 @@
 #ifndef SRC_CORE_HIT_LIST_H_
 #define SRC_CORE_HIT_LIST_H_
 
+#include <climits>
+
 #include "core/main_info.h"
 
 class HitList {
@@ -22,6 +24,9 @@ class HitList {
   // chunk that is not full.
   static constexpr int kChunkShift = 20;
   static constexpr int kChunkHits = 1 << kChunkShift;
+  // Most hits of both readings together: a listing numbers them on from the
+  // forward ones, and the number after the last must be an int too.
+  static constexpr int kMaxHits = INT_MAX - 1;
 
   // A run: every hit of one skip, at indexes first to the next run's first
   // (or count()) minus one.
@@ -41,6 +46,10 @@ class HitList {
 
   // Drops every hit and gives all storage back.
   void clear();
+
+  // Sets the most hits the list may hold (kMaxHits at start); appending past
+  // it ends the program through the allocator's exhaustion path.
+  void setLimit(int most) { limit_ = most; }
 
   // Appends the hit (skip, pos). REQUIRES: skip >= the skip of the last hit;
   // within one skip, hits come in the order they are to be listed.
@@ -71,11 +80,12 @@ class HitList {
 
  private:
   // Makes room for n more hits; ends the program through the allocator's
-  // exhaustion path when the count would pass the largest int.
+  // exhaustion path when the count would pass the limit.
   void reserve(long long n);
   void startRun(int skip);
 
   int count_ = 0;
+  int limit_ = kMaxHits;
   int** chunks_ = nullptr;  // chunk_count_ chunks of kChunkHits positions
   int chunk_count_ = 0;
   int chunk_capacity_ = 0;  // entries of chunks_

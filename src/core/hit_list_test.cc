@@ -62,4 +62,16 @@ TEST(HitList, BulkAppendsSpanChunksAndJoinTheRunOfTheirSkip) {
   EXPECT_EQ(list.at(0).pos, 1);
 }
 
+TEST(HitListDeathTest, AppendingPastTheLimitEndsWithTheMemoryMessage) {
+  // The backward list's limit is what the forward hits leave of the numbers.
+  EXPECT_EXIT(
+      {
+        HitList list;
+        list.setLimit(2);
+        list.append(1, 1);
+        list.appendRun(1, std::vector<int>{2, 3}.data(), 2);
+      },
+      testing::ExitedWithCode(1), "^cannot get the memory of 12 bytes\n$");
+}
+
 }  // namespace

@@ -118,6 +118,7 @@ void searchRun(int all_skips, HitList* forward_hits, HitList* backward_hits) {
   backward_hits->clear();
 
   errmsg("searching forward ");
+  forward_hits->setLimit(HitList::kMaxHits);
   scan(all_skips, mainInfo.text, forward_hits);
   errmsg("\n");
   Listing listing;
@@ -126,6 +127,8 @@ void searchRun(int all_skips, HitList* forward_hits, HitList* backward_hits) {
 
   errmsg("searching backward ");
   reverseText(mainInfo.text);
+  // The backward hits are numbered on from the forward ones.
+  backward_hits->setLimit(HitList::kMaxHits - forward_hits->count());
   if (scan(all_skips, mainInfo.text, backward_hits) == 1) reorderBackward(backward_hits);
   reverseText(mainInfo.text);
   endBackwardMarks(&listing);
