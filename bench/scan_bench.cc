@@ -194,7 +194,8 @@ int runSample(int argc, char** argv) {
     bool found = false;
     const Clock::time_point start = Clock::now();
     for (int k = 0; k < samples; ++k) {
-      const int skip = 1 + static_cast<int>(static_cast<long long>(last - 1) * k / std::max(1, samples - 1));
+      const int skip =
+          1 + static_cast<int>(static_cast<long long>(last - 1) * k / std::max(1, samples - 1));
       sample_starts += text_len - (pattern_len - 1) * skip;
       plainScanSkip(job, skip, &list, &found);
     }

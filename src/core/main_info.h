@@ -15,11 +15,12 @@ inline constexpr int kDefaultWidth = 78;
 inline constexpr int kDefaultHeight = 20;
 
 struct MainInfo {
-  char* text;         // the loaded text as one NUL-terminated line; never freed
-  char* kindMap;      // '0' single byte, '1' lead byte, '2' trail byte, per byte
-                      // of text, in forward order; NUL-terminated
-  int textLen;        // length of text in bytes
-  char pattern[kMaxPatternLen + 1];  // current search string, NUL-terminated
+  char* text;     // the loaded text as one NUL-terminated line; never freed
+  char* kindMap;  // '0' single byte, '1' lead byte, '2' trail byte, per byte
+                  // of text, in forward order; NUL-terminated
+  int textLen;    // length of text in bytes
+  // The current search string, NUL-terminated.
+  char pattern[kMaxPatternLen + 1];
   int patternLen;     // length of pattern in bytes
   int skipLimit;      // largest skip a search without "/a" tries; default 10000
   int forwardCount;   // hits of the last search in the forward reading

@@ -45,8 +45,7 @@ void writeByte(char byte) { std::fputc(static_cast<unsigned char>(byte), stdout)
 // row would garble the console, so it shows as a blank.
 bool cutByEdge(const WindowGeometry& g, int column, int pos) {
   const char kind = mainInfo.kindMap[pos - 1];
-  return (column == g.firstCol && kind == '2') ||
-         (column == g.lastCol && kind == '1');
+  return (column == g.firstCol && kind == '2') || (column == g.lastCol && kind == '1');
 }
 
 // Writes the rows of the window. highlighted(row, column, pos) tells the
@@ -67,8 +66,7 @@ void drawRows(const WindowGeometry& g, const char* text, Tabs tabs,
         highlightOn();
         writeByte(text[pos - 1]);
         highlightOff();
-      } else if ((tabs == Tabs::kBlank && text[pos - 1] == '\t') ||
-                 cutByEdge(g, column, pos)) {
+      } else if ((tabs == Tabs::kBlank && text[pos - 1] == '\t') || cutByEdge(g, column, pos)) {
         writeByte(' ');
       } else {
         writeByte(text[pos - 1]);
@@ -95,8 +93,8 @@ bool isHitLetter(const int* hit_positions, int n, int pos) {
 // Marks in mark_buffer (width bytes per window row) the cells that show a
 // letter of one of the first count strings. Where rows overlap (a return
 // length below the width) a letter is marked in the upper row only.
-void markSelections(const WindowGeometry& g, int width, int count,
-                    const Selection* selection, char* mark_buffer) {
+void markSelections(const WindowGeometry& g, int width, int count, const Selection* selection,
+                    char* mark_buffer) {
   const int rows = g.lastRow - g.firstRow + 1;
   for (int k = 0; k < count; ++k, selection = selection->next) {
     for (int j = 0; j < selection->length; ++j) {
@@ -166,30 +164,26 @@ void highlightOn() { writeEscape("\x1b[7m"); }
 
 void highlightOff() { writeEscape("\x1b[0m"); }
 
-int showHitWindow(int skip, int start, int center, int height, int width,
-                  const char* pattern, const char* text) {
+int showHitWindow(int skip, int start, int center, int height, int width, const char* pattern,
+                  const char* text) {
   int hitPositions[kMaxHitLetters];
-  const int n = static_cast<int>(
-      std::min(std::strlen(pattern), static_cast<std::size_t>(kMaxHitLetters)));
+  const int n =
+      static_cast<int>(std::min(std::strlen(pattern), static_cast<std::size_t>(kMaxHitLetters)));
   for (int k = 0; k < n; ++k) hitPositions[k] = start + k * skip;
   const WindowGeometry g = placeWindow(skip, start, center, height, width);
   // An empty search string (a refused search after an earlier one) leaves no
   // last letter; the start stands in for it.
   const int last = n > 0 ? hitPositions[n - 1] : start;
-  errmsg("[skip=%d, string=(%d,%d,%d), top=%d, return=%d]\n", skip, start,
-         center, last, g.top, g.rowLen);
-  drawRows(g, text, Tabs::kBlank, [&](int, int, int pos) {
-    return isHitLetter(hitPositions, n, pos);
-  });
+  errmsg("[skip=%d, string=(%d,%d,%d), top=%d, return=%d]\n", skip, start, center, last, g.top,
+         g.rowLen);
+  drawRows(g, text, Tabs::kBlank,
+           [&](int, int, int pos) { return isHitLetter(hitPositions, n, pos); });
   return 0;
 }
 
-int showSelectionWindow(int height, int width, const char* text,
-                        const Selection* selections) {
-  const int center =
-      selections->start + (selections->length - 1) * selections->skip / 2;
-  const WindowGeometry g = placeWindow(selections->skip, selections->start,
-                                       center, height, width);
+int showSelectionWindow(int height, int width, const char* text, const Selection* selections) {
+  const int center = selections->start + (selections->length - 1) * selections->skip / 2;
+  const WindowGeometry g = placeWindow(selections->skip, selections->start, center, height, width);
   const int rows = g.lastRow - g.firstRow + 1;
   char* markBuffer = static_cast<char*>(getmem(width * rows));
   markSelections(g, width, mainInfo.selectedCount, selections, markBuffer);

@@ -19,15 +19,14 @@ void highlightOff();
 // first strlen(pattern) letters, at most 256, are highlighted; tabs show as
 // blanks, and so does half of a double-byte character cut by a window edge
 // (mainInfo.kindMap). Always returns 0.
-int showHitWindow(int skip, int start, int center, int height, int width,
-                  const char* pattern, const char* text);
+int showHitWindow(int skip, int start, int center, int height, int width, const char* pattern,
+                  const char* text);
 
 // Shows the first mainInfo.selectedCount strings of the chain from
 // selections in one window placed around the first of them: the header
 // "[top=%d, return=%d]\n", then the rows, with every selected letter inside
 // the window highlighted. Tabs are written unchanged. Always returns 0.
 // REQUIRES: mainInfo.selectedCount >= 1.
-int showSelectionWindow(int height, int width, const char* text,
-                        const Selection* selections);
+int showSelectionWindow(int height, int width, const char* text, const Selection* selections);
 
 #endif  // SRC_DISPLAY_GRID_H_

@@ -53,8 +53,7 @@ class Grid : public testing::Test {
     mainInfo.returnLen = return_len;
   }
 
-  std::string hitWindow(int skip, int start, int center, int height,
-                        const std::string& pattern) {
+  std::string hitWindow(int skip, int start, int center, int height, const std::string& pattern) {
     return readable(merged([&] {
       showHitWindow(skip, start, center, height, mainInfo.width, pattern.c_str(), mainInfo.text);
     }));
@@ -116,7 +115,11 @@ TEST_F(Grid, TextShorterThanTheWindowIsShownWholeFromTheTop) {
 
 TEST_F(Grid, DoubleByteCharacterCutByAnEdgeShowsAsBlank) {
   // Positions 3-4 and 11-12 hold one double-byte character each.
-  setText("ab\x82\xa0" "efghij\x82\xa0" "mnopqrst", "00120000001200000000");
+  setText(
+      "ab\x82\xa0"
+      "efghij\x82\xa0"
+      "mnopqrst",
+      "00120000001200000000");
   mainInfo.width = 4;
   fix(4, 4);
   EXPECT_EQ(hitWindow(1, 18, 18, 3, "ab"),
@@ -134,7 +137,8 @@ TEST_F(Grid, DoubleByteCharacterCutByAnEdgeShowsAsBlank) {
   fix(2, 4);
   EXPECT_EQ(hitWindow(1, 18, 18, 2, "ab"),
             "[skip=1, string=(18,18,19), top=2, return=4]\n"
-            "b\x82\xa0" "e\n"
+            "b\x82\xa0"
+            "e\n"
             "fghi\n");
 }
 
@@ -203,7 +207,11 @@ TEST_F(Grid, SelectionWindowMarksAnOverlappingLetterInTheUpperRowOnly) {
 }
 
 TEST_F(Grid, SelectionWindowWritesTabsButBlanksCutDoubleByteHalves) {
-  setText("\tb\x82\xa0" "efg\x82\xa0" "jklmnopqrs\t", "00120001200000000000");
+  setText(
+      "\tb\x82\xa0"
+      "efg\x82\xa0"
+      "jklmnopqrs\t",
+      "00120001200000000000");
   mainInfo.width = 4;
   fix(1, 4);
   select({{1, 2, 1, nullptr}});

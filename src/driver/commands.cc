@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "display/grid.h"
 #include "core/main_info.h"
+#include "display/grid.h"
 #include "search/run.h"
 #include "select/selection.h"
 #include "util/console.h"
@@ -45,8 +45,7 @@ void writeOccupation(const char* what, int span) {
 void showInformation() {
   errmsg("%stext length        = %d characters\n", kIndent, mainInfo.textLen);
   errmsg("%ssearching string   = %s\n", kIndent, mainInfo.pattern);
-  errmsg("%ssearched number    = %d\n", kIndent,
-         mainInfo.forwardCount + mainInfo.backwardCount);
+  errmsg("%ssearched number    = %d\n", kIndent, mainInfo.forwardCount + mainInfo.backwardCount);
   errmsg("%sdisplaying width   = %d columns\n", kIndent, mainInfo.width);
   errmsg("%sdisplaying height  = %d lines\n", kIndent, mainInfo.height);
   if (mainInfo.topPos != -1) {
@@ -98,14 +97,12 @@ void setFixedArea(const char* arg) {
   if (const char* comma = std::strchr(arg, ','); comma != nullptr) {
     const int columns = readNumber(comma + 1);
     if (columns < kMinWindow || columns < mainInfo.width) {
-      errmsg("... %d: bad return columns; %d < return number\n", columns,
-             mainInfo.width - 1);
+      errmsg("... %d: bad return columns; %d < return number\n", columns, mainInfo.width - 1);
       return;
     }
     mainInfo.returnLen = columns;
   }
-  errmsg("... displaying area info.: top=%d, return=%d\n", mainInfo.topPos,
-         mainInfo.returnLen);
+  errmsg("... displaying area info.: top=%d, return=%d\n", mainInfo.topPos, mainInfo.returnLen);
 }
 
 // s alone: drop the selection; its records stay for reuse.
@@ -157,16 +154,15 @@ void select(const char* arg, ListHeads* heads) {
     dropSelection();
     return;
   }
-  if (pickHit(kSelectHit, readNumber(arg), &heads->forwardHits,
-              &heads->backwardHits, &heads->selections) == 0) {
+  if (pickHit(kSelectHit, readNumber(arg), &heads->forwardHits, &heads->backwardHits,
+              &heads->selections) == 0) {
     ++mainInfo.selectedCount;
   }
 }
 
 // p n: hit n in the grid.
 void showHit(const char* arg, const ListHeads* heads) {
-  pickHit(kShowHit, readNumber(arg), &heads->forwardHits, &heads->backwardHits,
-          nullptr);
+  pickHit(kShowHit, readNumber(arg), &heads->forwardHits, &heads->backwardHits, nullptr);
 }
 
 // P: every selected string in one grid window.
@@ -175,8 +171,7 @@ void showSelection(const ListHeads* heads) {
     errmsg("... no selected string\n");
     return;
   }
-  showSelectionWindow(mainInfo.height, mainInfo.width, mainInfo.text,
-                      &heads->selections);
+  showSelectionWindow(mainInfo.height, mainInfo.width, mainInfo.text, &heads->selections);
 }
 
 }  // namespace

@@ -20,6 +20,8 @@ namespace {
 // file into one line and searches it for the target string at equal
 // intervals; line 7: -c removes spaces; line 8: the text file is written in
 // ASCII or Shift-JIS.
+// The hex escapes stay split where a letter follows them.
+// clang-format off
 const char* const Usage[] = {
     "\x83" "e\x83L\x83X\x83g\x83t\x83@\x83" "C\x83\x8B\x82\xCC\x93\xE0\x97"
     "e\x82\xF0\x91S\x82\xC4\x82P\x8Ds\x82\xC9\x95\xCF\x8A\xB7\x82\xB5\x82\xC4\x81"
@@ -39,6 +41,7 @@ const char* const Usage[] = {
     "Version: 1.22",
     nullptr,
 };
+// clang-format on
 
 // Returns the file name the arguments give, setting removeSpaces for -c, or
 // ends the program with the usage line.

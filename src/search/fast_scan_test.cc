@@ -80,10 +80,11 @@ class FastScan : public testing::Test {
   static testing::AssertionResult sameAsPlain(const Case& c) {
     const Outcome plain = run(findSequencesPlain, c);
     const Outcome fast = run(findSequences, c);
-    if (fast.hits != plain.hits) return testing::AssertionFailure() << "hits differ: " << describe(c);
+    if (fast.hits != plain.hits)
+      return testing::AssertionFailure() << "hits differ: " << describe(c);
     if (fast.marks != plain.marks) {
-      return testing::AssertionFailure() << "marks differ: " << fast.marks << " / " << plain.marks
-                                         << ": " << describe(c);
+      return testing::AssertionFailure()
+             << "marks differ: " << fast.marks << " / " << plain.marks << ": " << describe(c);
     }
     if (fast.result != plain.result) {
       return testing::AssertionFailure() << "results differ: " << describe(c);
@@ -119,7 +120,8 @@ class FastScan : public testing::Test {
     std::string alphabet;
     const int size = pick(1, 4);
     while (static_cast<int>(alphabet.size()) < size) {
-      const char letter = kLetters[static_cast<std::size_t>(pick(0, static_cast<int>(kLetters.size()) - 1))];
+      const char letter =
+          kLetters[static_cast<std::size_t>(pick(0, static_cast<int>(kLetters.size()) - 1))];
       if (alphabet.find(letter) == std::string::npos) alphabet += letter;
     }
     return alphabet;
@@ -137,10 +139,14 @@ class FastScan : public testing::Test {
   // 30, 59 or 60, and texts that the string's spacing divides.
   int randomTextLength(int pattern_len) {
     switch (pick(0, 3)) {
-      case 0: return pick(pattern_len, 60);
-      case 1: return (pattern_len - 1) * (29 + pick(0, 2) * 30 + pick(0, 1)) + pick(0, 1);
-      case 2: return (pattern_len - 1) * pick(1, 70);
-      default: return pick(pattern_len, 400);
+      case 0:
+        return pick(pattern_len, 60);
+      case 1:
+        return (pattern_len - 1) * (29 + pick(0, 2) * 30 + pick(0, 1)) + pick(0, 1);
+      case 2:
+        return (pattern_len - 1) * pick(1, 70);
+      default:
+        return pick(pattern_len, 400);
     }
   }
 

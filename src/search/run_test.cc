@@ -27,8 +27,8 @@ std::string forwardLines(int first, int last) {
   std::string out;
   char line[64];
   for (int k = first; k <= last; ++k) {
-    std::snprintf(line, sizeof line, "(%d): skip=1, string=(%d,%d,%d)\n", k, 3 * k - 2,
-                  3 * k - 2, 3 * k - 1);
+    std::snprintf(line, sizeof line, "(%d): skip=1, string=(%d,%d,%d)\n", k, 3 * k - 2, 3 * k - 2,
+                  3 * k - 1);
     out += line;
   }
   return out;

@@ -8,10 +8,10 @@ struct ScanJob {
   const char* text;  // NUL-terminated; positions below are 0-based into it
   int text_len;      // above pattern_len
   const char* pattern;
-  int pattern_len;   // 2 to 4095
-  int max_skip;      // highest skip tried; the scan tries none when below 1
-  int mark_step;     // a mark comes before every skip that is a multiple of
-                     // it; 0 or below: no marks at all
+  int pattern_len;  // 2 to 4095
+  int max_skip;     // highest skip tried; the scan tries none when below 1
+  int mark_step;    // a mark comes before every skip that is a multiple of
+                    // it; 0 or below: no marks at all
 
   // Highest skip at which the whole sequence fits at one start position or
   // more; every skip up to it has start positions 1 to

@@ -64,10 +64,20 @@ TEST_F(FindSequences, ListsHitsBySkipThenPosition) {
 
 TEST_F(FindSequences, TwoEqualLettersMatchEverywhereUpToTheLastByte) {
   EXPECT_EQ(scan("aaaaaa", "aa"), 1);
-  EXPECT_EQ(hits(), (Hits{{1, 1}, {1, 2}, {1, 3}, {1, 4}, {1, 5},
-                          {2, 1}, {2, 2}, {2, 3}, {2, 4},
-                          {3, 1}, {3, 2}, {3, 3},
-                          {4, 1}, {4, 2},
+  EXPECT_EQ(hits(), (Hits{{1, 1},
+                          {1, 2},
+                          {1, 3},
+                          {1, 4},
+                          {1, 5},
+                          {2, 1},
+                          {2, 2},
+                          {2, 3},
+                          {2, 4},
+                          {3, 1},
+                          {3, 2},
+                          {3, 3},
+                          {4, 1},
+                          {4, 2},
                           {5, 1}}));
 }
 
@@ -145,9 +155,15 @@ TEST_F(FindSequences, DefaultLimitGivesStep333OnALongText) {
   // 20004 bytes and three letters would allow skips up to 10002; the default
   // limit stops at 10000, and the marks come every 333 skips: hits at skips
   // 332 and 333 make the first two marks stars only for step 333.
-  const std::string text = textWith(20004, {{2, 'a'}, {334, 'b'}, {666, 'c'},  // 332
-                                            {3, 'a'}, {336, 'b'}, {669, 'c'},  // 333
-                                            {1, 'a'}, {10002, 'b'}, {20003, 'c'}});
+  const std::string text = textWith(20004, {{2, 'a'},
+                                            {334, 'b'},
+                                            {666, 'c'},  // 332
+                                            {3, 'a'},
+                                            {336, 'b'},
+                                            {669, 'c'},  // 333
+                                            {1, 'a'},
+                                            {10002, 'b'},
+                                            {20003, 'c'}});
   EXPECT_EQ(scan(text, "abc", 0), 1);
   EXPECT_EQ(marks_, "**" + std::string(28, '.'));
   EXPECT_EQ(hits(), (Hits{{332, 2}, {333, 3}}));  // not the one at skip 10001

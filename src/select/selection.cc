@@ -13,9 +13,7 @@ namespace {
 
 // A selected string is stored in forward terms, so its triple is that of a
 // forward hit at its start.
-HitTriple selectionTriple(const Selection& s) {
-  return forwardTriple(s.skip, s.start, s.length);
-}
+HitTriple selectionTriple(const Selection& s) { return forwardTriple(s.skip, s.start, s.length); }
 
 // The letters of a selected string, sized from its length (a selection keeps
 // the length of its search string, up to kMaxPatternLen).
@@ -80,8 +78,7 @@ void deleteByNumber(int n, Selection* head) {
   Selection* s = head;
   for (int i = 0; i < n - 1; ++i) s = s->next;
   const HitTriple t = selectionTriple(*s);
-  errmsg("... %s:(%d,%d,%d) deleted\n", lettersOf(*s).c_str(), t.start,
-         t.center, t.end);
+  errmsg("... %s:(%d,%d,%d) deleted\n", lettersOf(*s).c_str(), t.start, t.center, t.end);
   for (int i = n - 1; i < mainInfo.selectedCount && s->next != nullptr; ++i) {
     copyValues(*s->next, s);
     s = s->next;
@@ -92,8 +89,8 @@ void deleteByNumber(int n, Selection* head) {
 // Asks the question for one string; true when the answer is y or Y.
 bool confirmDeletion(const Selection& s) {
   const HitTriple t = selectionTriple(s);
-  errmsg("%s: skip=%d, string=(%d,%d,%d) ... delete? (y/[n]) ",
-         lettersOf(s).c_str(), s.skip, t.start, t.center, t.end);
+  errmsg("%s: skip=%d, string=(%d,%d,%d) ... delete? (y/[n]) ", lettersOf(s).c_str(), s.skip,
+         t.start, t.center, t.end);
   std::string answer;
   // End of input leaves the string selected.
   if (!readLine(&answer)) return false;
@@ -146,8 +143,8 @@ int pickHit(int mode, int number, const HitList* forward_hits, const HitList* ba
     t = backwardTriple(skip, hit.pos, mainInfo.patternLen, mainInfo.textLen);
   }
   if (mode == kShowHit) {
-    return showHitWindow(skip, t.start, t.center, mainInfo.height,
-                         mainInfo.width, mainInfo.pattern, mainInfo.text);
+    return showHitWindow(skip, t.start, t.center, mainInfo.height, mainInfo.width, mainInfo.pattern,
+                         mainInfo.text);
   }
   widenSpan(t);
   errmsg("... selected string area = (%d,%d)\n", t.start, t.end);
@@ -162,8 +159,8 @@ int listSelections(const Selection* selections) {
   const Selection* s = selections;
   for (int k = 0; k < mainInfo.selectedCount; ++k, s = s->next) {
     const HitTriple t = selectionTriple(*s);
-    errmsg("%s: skip=%d, string=(%d,%d,%d)\n", lettersOf(*s).c_str(), s->skip,
-           t.start, t.center, t.end);
+    errmsg("%s: skip=%d, string=(%d,%d,%d)\n", lettersOf(*s).c_str(), s->skip, t.start, t.center,
+           t.end);
   }
   return 0;
 }

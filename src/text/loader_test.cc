@@ -43,7 +43,9 @@ TEST_F(LoadText, RemovingSpacesDropsEveryByteUpToSpaceOnly) {
 TEST_F(LoadText, TextEndsAtNulAndDataAtCtrlZ) {
   EXPECT_EQ(load(std::string("AB\0CD", 5)), "AB");
   EXPECT_EQ(load(std::string(" A\0B", 4), 1), "A");
-  EXPECT_EQ(load("AB\x1a" "CD"), "AB");
+  EXPECT_EQ(load("AB\x1a"
+                 "CD"),
+            "AB");
 }
 
 TEST_F(LoadText, ChunkBoundariesLoseNothing) {
@@ -69,9 +71,9 @@ TEST(MakeKindMap, MarksLeadAndTrailBytes) {
     const char* text;
     const char* map;
   } cases[] = {
-      {"AB", "00"},     {"\x82\xA0", "12"},     {"\x80\x41", "12"},
-      {"\xFD\x41", "00"}, {"\xA1", "0"},        {"\x81\x81\x40", "120"},
-      {"A\x82", "00"},  {"\xFC\x0A\xE0", "120"}, {"", ""},
+      {"AB", "00"},       {"\x82\xA0", "12"},      {"\x80\x41", "12"},
+      {"\xFD\x41", "00"}, {"\xA1", "0"},           {"\x81\x81\x40", "120"},
+      {"A\x82", "00"},    {"\xFC\x0A\xE0", "120"}, {"", ""},
   };
   for (const auto& c : cases) {
     char* map = makeKindMap(c.text);

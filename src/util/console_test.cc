@@ -1,11 +1,11 @@
 #include "util/console.h"
 
+#include <gtest/gtest.h>
+
 #include <climits>
 #include <cstdio>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "unit/temp_file.h"
 
@@ -51,8 +51,11 @@ TEST(ReadNumber, ReadsAsAtoiDoes) {
     const char* text;
     int value;
   } cases[] = {
-      {"5", 5},      {" \t\n\v\f\r42x", 42}, {"-7", -7}, {"+8", 8},  {"x", 0},
-      {"", 0},       {"- 1", 0},             {"1,2", 1}, {"007", 7}, {"--1", 0},
+      {"5", 5},   {" \t\n\v\f\r42x", 42},
+      {"-7", -7}, {"+8", 8},
+      {"x", 0},   {"", 0},
+      {"- 1", 0}, {"1,2", 1},
+      {"007", 7}, {"--1", 0},
   };
   for (const auto& c : cases) EXPECT_EQ(readNumber(c.text), c.value) << c.text;
 }

@@ -88,9 +88,7 @@ void pollInterrupt() {
   std::exit(1);
 }
 
-void beginScan() {
-  searching = 1;
-}
+void beginScan() { searching = 1; }
 
 void endScan() {
   searching = 0;

@@ -69,8 +69,7 @@ TEST(MemoryExhausted, CountsKiloBytesOfThousandBytesRoundedDown) {
   };
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   for (const auto& c : cases) {
-    EXPECT_EXIT(memoryExhausted(c.size, c.leading_newline), testing::ExitedWithCode(1),
-                c.message);
+    EXPECT_EXIT(memoryExhausted(c.size, c.leading_newline), testing::ExitedWithCode(1), c.message);
   }
 }
 
@@ -99,14 +98,15 @@ TEST_F(MemoryExhaustion, FailedGetmemReportsKiloBytesAndExits) {
 }
 
 TEST_F(MemoryExhaustion, FailedMoreMemReportsWithoutLeadingNewline) {
-  EXPECT_EXIT((limitAddressSpace(), moremem(getmem(10), 1500000000)),
-              testing::ExitedWithCode(1), "^cannot get the memory of 1500000 K bytes\n$");
+  EXPECT_EXIT((limitAddressSpace(), moremem(getmem(10), 1500000000)), testing::ExitedWithCode(1),
+              "^cannot get the memory of 1500000 K bytes\n$");
 }
 
 TEST_F(MemoryExhaustion, EndfunRunsOnceBeforeTheExit) {
-  EXPECT_EXIT((limitAddressSpace(), endfun = [] { std::fputs("end\n", stderr); },
-               getmem(1999999999)),
-              testing::ExitedWithCode(1), "^\ncannot get the memory of 1999999 K bytes\nend\n$");
+  EXPECT_EXIT(
+      (
+          limitAddressSpace(), endfun = [] { std::fputs("end\n", stderr); }, getmem(1999999999)),
+      testing::ExitedWithCode(1), "^\ncannot get the memory of 1999999 K bytes\nend\n$");
 }
 
 TEST_F(MemoryExhaustion, LargestRequestReturnsNullAfterItsMessage) {
@@ -128,8 +128,8 @@ TEST_F(MemoryExhaustion, FailedOverAlignedNewReportsThroughTheSameMessage) {
 
 TEST_F(MemoryExhaustion, FailedStandardContainerReportsThroughTheSameMessage) {
   if (!ELSSCAN_OWN_NEW) GTEST_SKIP() << "needs the program's own operator new";
-  EXPECT_EXIT((limitAddressSpace(), std::string(1200000000, 'x')),
-              testing::ExitedWithCode(1), "^\ncannot get the memory of 1200000 K bytes\n$");
+  EXPECT_EXIT((limitAddressSpace(), std::string(1200000000, 'x')), testing::ExitedWithCode(1),
+              "^\ncannot get the memory of 1200000 K bytes\n$");
 }
 
 }  // namespace

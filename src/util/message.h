@@ -15,7 +15,8 @@
 // output; any other value, null included, selects standard error. Null at
 // start; nothing in the program changes it.
 extern std::FILE* errfp;
-inline std::FILE* const kErrfpStdout = reinterpret_cast<std::FILE*>(~static_cast<std::uintptr_t>(0));
+inline std::FILE* const kErrfpStdout =
+    reinterpret_cast<std::FILE*>(~static_cast<std::uintptr_t>(0));
 
 // Set to 1 by every errmsg call. Nothing reads it.
 extern int errmsg_output_flg;

@@ -1,9 +1,9 @@
 #include "util/message.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdarg>
 #include <string>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -22,8 +22,7 @@ std::string written(void (*write)()) {
 }
 
 TEST(ErrEdit, ConvertsTheFiveConversions) {
-  EXPECT_EQ(edit("%c|%d|%x|%f|%s", 'A', -5, 255, 1.5, "str"),
-            "A|-5|ff|1.500000|str");
+  EXPECT_EQ(edit("%c|%d|%x|%f|%s", 'A', -5, 255, 1.5, "str"), "A|-5|ff|1.500000|str");
   EXPECT_EQ(edit("... %d: invalid number\n", -5), "... -5: invalid number\n");
 }
 
@@ -79,7 +78,9 @@ TEST(Errmsg, SelectorAllBitsSetWritesToStandardOutput) {
 }
 
 TEST(Strchr, FindsSingleBytesAndLeadBytesButNeverTrailBytes) {
-  const char text[] = "a%\x81%\x82" "b";
+  const char text[] =
+      "a%\x81%\x82"
+      "b";
   EXPECT_EQ(Strchr(text, '%'), text + 1);
   EXPECT_EQ(Strchr(text, 0x81), text + 2);
   EXPECT_EQ(Strchr(text, 'b'), nullptr);  // trail byte of 0x82

@@ -4,6 +4,13 @@
 #ifndef TESTS_UNIT_CHILD_PROCESS_H_
 #define TESTS_UNIT_CHILD_PROCESS_H_
 
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -12,13 +19,6 @@
 #include <string_view>
 #include <vector>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/types.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 class ChildProcess {
  public:
   using Clock = std::chrono::steady_clock;
@@ -26,8 +26,7 @@ class ChildProcess {
   // Starts argv[0] with the arguments argv. On failure pid() is -1.
   explicit ChildProcess(const std::vector<std::string>& argv) {
     int in[2], out[2], err[2];
-    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 ||
-        pipe2(err, O_CLOEXEC) != 0) {
+    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
       return;
     }
     std::vector<char*> args;
@@ -79,7 +78,8 @@ class ChildProcess {
   // Writes bytes to the child's standard input; false if it cannot take them.
   bool write(std::string_view bytes) {
     // A child that has ended would otherwise kill this process with SIGPIPE.
-    struct sigaction ignore {}, saved {};
+    struct sigaction ignore {
+    }, saved{};
     ignore.sa_handler = SIG_IGN;
     sigaction(SIGPIPE, &ignore, &saved);
     bool ok = input_ >= 0;

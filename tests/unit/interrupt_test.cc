@@ -2,6 +2,8 @@
 // During a scan it stops only that scan; at any other moment it ends the
 // program with status 1, keeping what standard output already holds.
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -10,8 +12,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "unit/child_process.h"
 #include "unit/temp_file.h"
@@ -58,8 +58,8 @@ class Interrupt : public testing::Test {
 
   // Waits for the first progress mark after header, then sends SIGINT.
   void interruptAfterFirstMark(std::string_view header) {
-    ASSERT_TRUE(child_->waitFor(
-        [&] { return !marksAfter(child_->err(), header).empty(); }, kPatience))
+    ASSERT_TRUE(
+        child_->waitFor([&] { return !marksAfter(child_->err(), header).empty(); }, kPatience))
         << child_->err();
     ASSERT_TRUE(child_->sendSignal(SIGINT));
   }
@@ -92,8 +92,8 @@ TEST_F(Interrupt, AtAPagingPromptEndsWithStatusOneKeepingThePage) {
   std::string page;
   char line[64];
   for (int k = 1; k <= 24; ++k) {
-    std::snprintf(line, sizeof line, "(%d): skip=1, string=(%d,%d,%d)\n", k, 3 * k - 2,
-                  3 * k - 2, 3 * k - 1);
+    std::snprintf(line, sizeof line, "(%d): skip=1, string=(%d,%d,%d)\n", k, 3 * k - 2, 3 * k - 2,
+                  3 * k - 1);
     page += line;
   }
   EXPECT_EQ(child_->out(), page);
@@ -107,9 +107,8 @@ TEST_F(Interrupt, DuringTheForwardScanListsItsHitsAndRunsTheBackwardScanInFull) 
 
   EXPECT_EQ(child_->out(), "(1): skip=1, string=(1,2,4)\n");
   // The forward row stops early; the backward scan writes all 30 marks.
-  EXPECT_TRUE(std::regex_match(
-      child_->err(), std::regex("command: searching forward \\*\\.{0,28}\n"
-                                "searching backward \\.{30}\ncommand: ")))
+  EXPECT_TRUE(std::regex_match(child_->err(), std::regex("command: searching forward \\*\\.{0,28}\n"
+                                                         "searching backward \\.{30}\ncommand: ")))
       << child_->err();
 
   child_->write("v\nq\n");
@@ -125,9 +124,9 @@ TEST_F(Interrupt, TwiceStopsBothScansAndTheProgramGoesOn) {
   ASSERT_TRUE(child_->waitForError("command: ", 2, kPatience)) << child_->err();
 
   EXPECT_EQ(child_->out(), "(1): skip=1, string=(1,2,4)\n");
-  EXPECT_TRUE(std::regex_match(
-      child_->err(), std::regex("command: searching forward \\*\\.{0,28}\n"
-                                "searching backward \\.{1,29}\ncommand: ")))
+  EXPECT_TRUE(
+      std::regex_match(child_->err(), std::regex("command: searching forward \\*\\.{0,28}\n"
+                                                 "searching backward \\.{1,29}\ncommand: ")))
       << child_->err();
 
   child_->write("q\n");

@@ -2,19 +2,18 @@
 #ifndef TESTS_UNIT_TEMP_FILE_H_
 #define TESTS_UNIT_TEMP_FILE_H_
 
+#include <gtest/gtest.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
-
-#include <gtest/gtest.h>
-
-#include <unistd.h>
 
 // Writes bytes to a file named after the running test and this process (so
 // that tests run side by side never share one) and returns its path.
 inline std::string writeTempFile(const std::string& bytes) {
   const std::string path = testing::TempDir() +
-                           testing::UnitTest::GetInstance()->current_test_info()->name() +
-                           "_" + std::to_string(getpid());
+                           testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
+                           std::to_string(getpid());
   std::FILE* file = std::fopen(path.c_str(), "wb");
   EXPECT_NE(file, nullptr) << path;
   if (file != nullptr) {
