@@ -9,6 +9,7 @@
 #     bench    build, plus Google Benchmark
 #     package  build, plus mandoc and groff to check the manual page, and file
 #              and dpkg-dev for cpack's Debian package
+#     format   clang-format, to check the layout of the C++ files
 #     clang    build, plus clang with its sanitizer and fuzzer runtimes (for
 #              tools/fuzz.sh and tools/test.sh --tsan)
 #     windows  build, plus the MinGW-w64 cross compiler (posix threads) and
@@ -24,6 +25,10 @@ want_command() { command -v "$1" > /dev/null || need+=("$2"); }
 want_file() { [ -f "$1" ] || need+=("$2"); }
 
 for step in "$@"; do
+  if [ "$step" = format ]; then
+    want_command clang-format clang-format
+    continue
+  fi
   want_command cmake cmake
   want_command g++ g++
   want_command make make
@@ -54,7 +59,7 @@ for step in "$@"; do
       want_command script bsdutils
       ;;
     *)
-      echo "install-deps.sh: unknown step '$step' (build, test, bench, package, clang, windows)" >&2
+      echo "install-deps.sh: unknown step '$step' (build, test, bench, package, format, clang, windows)" >&2
       exit 2
       ;;
   esac
