@@ -1,5 +1,5 @@
-#include "select/selection.h"
-
+// The selection as the commands s, l, d and P drive it, through the command
+// loop's own dispatch.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -10,6 +10,7 @@
 #include "core/main_info.h"
 #include "driver/commands.h"
 #include "search/hits.h"
+#include "select/selection.h"
 #include "unit/console_capture.h"
 
 namespace {
