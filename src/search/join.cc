@@ -40,6 +40,22 @@ std::uint64_t loadBytes(const unsigned char* p) {
   return value;
 }
 
+// Calls sweep with the maps' indexes 0 to count - 1 as a compile-time
+// sequence, so that a sweep unrolls its loop over the maps; count is 1 to 4.
+template <typename Sweep>
+long long byMaskCount(std::size_t count, const Sweep& sweep) {
+  switch (count) {
+    case 1:
+      return sweep(std::make_index_sequence<1>());
+    case 2:
+      return sweep(std::make_index_sequence<2>());
+    case 3:
+      return sweep(std::make_index_sequence<3>());
+    default:
+      return sweep(std::make_index_sequence<4>());
+  }
+}
+
 class Joiner {
  public:
   Joiner(LetterIndex* index, const Block& block, BlockHits* out)
@@ -104,41 +120,16 @@ void Joiner::joinMasks(int anchor) {
   const int x = x_.anchors[static_cast<std::size_t>(anchor)];
   const int last = block_.lastSkip(x);
   if (last < block_.first) return;
-  long long steps = 0;
 #if ELSSCAN_X86_VECTORS
   if (x_.wide_steps) {
-    switch (x_.masks.size()) {
-      case 1:
-        steps = sweepMasksWide(x, last, std::make_index_sequence<1>());
-        break;
-      case 2:
-        steps = sweepMasksWide(x, last, std::make_index_sequence<2>());
-        break;
-      case 3:
-        steps = sweepMasksWide(x, last, std::make_index_sequence<3>());
-        break;
-      default:
-        steps = sweepMasksWide(x, last, std::make_index_sequence<4>());
-        break;
-    }
+    const long long steps =
+        byMaskCount(x_.masks.size(), [&](auto maps) { return sweepMasksWide(x, last, maps); });
     work_ += steps * kWideStepWork + kAnchorWork;
     return;
   }
 #endif
-  switch (x_.masks.size()) {
-    case 1:
-      steps = sweepMasks(x, last, std::make_index_sequence<1>());
-      break;
-    case 2:
-      steps = sweepMasks(x, last, std::make_index_sequence<2>());
-      break;
-    case 3:
-      steps = sweepMasks(x, last, std::make_index_sequence<3>());
-      break;
-    default:
-      steps = sweepMasks(x, last, std::make_index_sequence<4>());
-      break;
-  }
+  const long long steps =
+      byMaskCount(x_.masks.size(), [&](auto maps) { return sweepMasks(x, last, maps); });
   work_ += steps * kStepWork + kAnchorWork;
 }
 
