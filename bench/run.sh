@@ -51,7 +51,7 @@ fi
 # repeated N: the corpus N times over, made once.
 repeated() {
   local file=$corpus_dir/kjv-letters-x$1.txt
-  if [ "$(wc -c < "$file" 2> /dev/null || echo 0)" != $((size * $1)) ]; then
+  if [ "$(wc -c 2> /dev/null < "$file" || echo 0)" != $((size * $1)) ]; then
     for _ in $(seq "$1"); do cat "$corpus"; done > "$file"
   fi
   echo "$file"
