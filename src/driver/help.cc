@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "util/message.h"
@@ -69,7 +70,7 @@ namespace {
 // Writes text to standard output; one that cannot be written ends the
 // program as every failed write does (status 1, with its reason).
 int writeText(const char* text) {
-  if (std::fputs(text, stdout) < 0) outputFailed(errno);
+  if (!writeOut(stdout, text, std::strlen(text))) outputFailed(errno);
   flushOutput();
   return 0;
 }
