@@ -56,6 +56,27 @@ long long byMaskCount(std::size_t count, const Sweep& sweep) {
   }
 }
 
+#if ELSSCAN_X86_VECTORS
+// Step k of a wide sweep over the maps at `at`: bit b of the result stands
+// for the block's skip 256 k + b from the anchor's first bit on.
+template <std::size_t... kMaps>
+ELSSCAN_TARGET_AVX2 inline __m256i wideStep(const unsigned char* const* at, const __m128i* down,
+                                            const __m128i* up, std::ptrdiff_t k,
+                                            std::index_sequence<kMaps...>) {
+  const std::ptrdiff_t offset = k * (kSkipsPerWideStep / 8);
+  __m256i mask = _mm256_set1_epi64x(-1);
+  ((mask = _mm256_and_si256(
+        mask, _mm256_or_si256(_mm256_srl_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(
+                                                   at[kMaps] + offset)),
+                                               down[kMaps]),
+                              _mm256_sll_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(
+                                                   at[kMaps] + offset + 8)),
+                                               up[kMaps])))),
+   ...);
+  return mask;
+}
+#endif
+
 class Joiner {
  public:
   Joiner(LetterIndex* index, const Block& block, BlockHits* out)
@@ -169,54 +190,57 @@ long long Joiner::sweepMasks(int x, int last, std::index_sequence<kMaps...>) {
 // lane of a step takes the 64 bits from its byte on, shifted down by the
 // anchor's bit offset, with the next 8 bytes' low bits shifted in above (a
 // shift by 64 gives 0, as the offset 0 needs). Every map has room behind
-// its bits for the 40 bytes that a step reads.
+// its bits for the 40 bytes that a step reads. The whole steps run in a
+// loop of their own that calls nothing, so that the maps' pointers and
+// shifts stay in registers; a step with bits left leaves it for the checks.
 template <std::size_t... kMaps>
 ELSSCAN_TARGET_AVX2 long long Joiner::sweepMasksWide(int x, int last,
-                                                     std::index_sequence<kMaps...>) {
-  std::array<const unsigned char*, sizeof...(kMaps)> at;
-  __m128i down[sizeof...(kMaps)];
-  __m128i up[sizeof...(kMaps)];
-  for (std::size_t m = 0; m < at.size(); ++m) {
+                                                     std::index_sequence<kMaps...> maps) {
+  constexpr std::size_t kCount = sizeof...(kMaps);
+  const unsigned char* at[kCount];
+  __m128i down[kCount];
+  __m128i up[kCount];
+  for (std::size_t m = 0; m < kCount; ++m) {
     const long long bit = x_.masks[m].origin(x) + block_.first;
     at[m] = x_.masks[m].bytes.data() + (bit >> 3);
     const auto shift = static_cast<int>(bit & 7);
     down[m] = _mm_cvtsi32_si128(shift);
     up[m] = _mm_cvtsi32_si128(64 - shift);
   }
-  long long steps = 0;
-  for (int base = block_.first;; base += kSkipsPerWideStep) {
-    ++steps;
-    const int left = last - base;
-    __m256i mask = _mm256_set1_epi64x(-1);
-    ((mask = _mm256_and_si256(
-          mask,
-          _mm256_or_si256(
-              _mm256_srl_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at[kMaps])),
-                               down[kMaps]),
-              _mm256_sll_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at[kMaps] + 8)),
-                               up[kMaps])))),
-     ...);
-    ((at[kMaps] += kSkipsPerWideStep / 8), ...);
-    if (left < kSkipsPerWideStep - 1) {
-      // Only the bits of skips base to last count.
+  const int span = last - block_.first + 1;
+  const std::ptrdiff_t whole = span / kSkipsPerWideStep;
+  const int rest = span % kSkipsPerWideStep;
+  std::ptrdiff_t k = 0;
+  for (;;) {
+    __m256i mask = _mm256_setzero_si256();
+    while (k < whole) {
+      mask = wideStep(at, down, up, k, maps);
+      if (_mm256_testz_si256(mask, mask) == 0) break;
+      ++k;
+    }
+    if (k == whole) {
+      if (rest == 0) break;
+      // Only the bits of skips up to last count.
       std::uint64_t keep[4];
       for (int lane = 0; lane < 4; ++lane) {
-        const int bits = std::clamp(left + 1 - 64 * lane, 0, 64);
+        const int bits = std::clamp(rest - 64 * lane, 0, 64);
         keep[lane] = bits == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1;
       }
-      mask = _mm256_and_si256(mask, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(keep)));
+      mask = _mm256_and_si256(wideStep(at, down, up, k, maps),
+                              _mm256_loadu_si256(reinterpret_cast<const __m256i*>(keep)));
     }
-    if (_mm256_testz_si256(mask, mask) == 0) {
-      alignas(32) std::uint64_t lanes[4];
-      _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), mask);
-      for (int lane = 0; lane < 4; ++lane) {
-        for (std::uint64_t bits = lanes[lane]; bits != 0; bits &= bits - 1) {
-          confirm(x, base + 64 * lane + std::countr_zero(bits), 0);
-        }
+    alignas(32) std::uint64_t lanes[4];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), mask);
+    const int base = block_.first + static_cast<int>(k) * kSkipsPerWideStep;
+    for (int lane = 0; lane < 4; ++lane) {
+      for (std::uint64_t bits = lanes[lane]; bits != 0; bits &= bits - 1) {
+        confirm(x, base + 64 * lane + std::countr_zero(bits), 0);
       }
     }
-    if (left < kSkipsPerWideStep) return steps;
+    if (k == whole) break;
+    ++k;
   }
+  return whole + (rest > 0 ? 1 : 0);
 }
 #endif
 
