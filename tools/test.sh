@@ -27,7 +27,7 @@ case "${1:-}" in
     build=build-tsan
     flags=(-DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DELSSCAN_TSAN=ON
            -DELSSCAN_TESTS=ON)
-    tests=(-R '^(FastScan|FindSequences|SearchBoth|Interrupt|MemoryExhausted)\.')
+    tests=(-R '^(FastScan|FindSequences|SearchBoth|Interrupt|MemoryExhausted|BinarySemaphore)\.')
     ;;
   --windows)
     tools/install-deps.sh windows

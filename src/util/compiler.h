@@ -11,4 +11,17 @@
 #define ELSSCAN_PRINTF_FORMAT(format_index, first_arg)
 #endif
 
+// Tells the processor that the thread is spinning on a flag, so that it
+// saves power and lets the other hardware thread of its core run.
+#if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
+#define ELSSCAN_SPIN_PAUSE() __builtin_ia32_pause()
+#elif (defined(__GNUC__) || defined(__clang__)) && defined(__aarch64__)
+#define ELSSCAN_SPIN_PAUSE() __asm__ __volatile__("yield")
+#elif defined(_MSC_VER) && (defined(_M_X64) || defined(_M_IX86))
+#include <intrin.h>
+#define ELSSCAN_SPIN_PAUSE() _mm_pause()
+#else
+#define ELSSCAN_SPIN_PAUSE() ((void)0)
+#endif
+
 #endif  // SRC_UTIL_COMPILER_H_
