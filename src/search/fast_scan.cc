@@ -1,6 +1,8 @@
 #include "search/fast_scan.h"
 
 #include <algorithm>
+#include <array>
+#include <climits>
 #include <vector>
 
 #include "core/hit_list.h"
@@ -64,13 +66,29 @@ void JoinScan::joinBlock(ScanTeam* team, const Block& block) {
 }
 
 // Writes the marks that fall inside the block and makes room in the list
-// for its hits, skip by skip; then the team copies them in. Like the plain
-// loop, polls right after every mark: returns false when the scan is to
-// stop there, with the hits of the skips before the mark's in the list.
+// for its hits, skip by skip; then the team copies them in, each member the
+// hits of its own run of skips from every part, so that no two members
+// write next to each other but where their runs meet. Like the plain loop,
+// polls right after every mark: returns false when the scan is to stop
+// there, with the hits of the skips before the mark's in the list.
 bool JoinScan::appendBlock(ScanTeam* team, const Block& block, HitList* list, bool* found) {
+  const int members = team->size();
+  long long hits = 0;
+  for (const BlockHits& part : parts_) hits += static_cast<long long>(part.found.size());
+  // Member m copies the skip offsets [bounds[m], bounds[m + 1]), which
+  // start where about m / members of the block's hits are placed, and end
+  // with the skips that are appended.
+  std::array<int, kMaxScanThreads + 1> bounds{};
+  int bounded = 1;
+  long long placed = 0;
   int upto = block.end;
+  // The first mark after the block's first skip, found without a division
+  // per skip.
+  const long long step = job_.mark_step;
+  long long next_mark = step > 0 ? (block.first / step + 1) * step : LLONG_MAX;
   for (int skip = block.first; skip < block.end; ++skip) {
-    if (skip > block.first && job_.markDue(skip)) {
+    if (skip == next_mark) {
+      next_mark += step;
       writeProgressMark(*found);
       *found = false;
       if (scanStopRequested()) {
@@ -79,9 +97,13 @@ bool JoinScan::appendBlock(ScanTeam* team, const Block& block, HitList* list, bo
       }
     }
     const auto k = static_cast<std::size_t>(skip - block.first);
+    while (bounded < members && placed * members >= hits * bounded) {
+      bounds[static_cast<std::size_t>(bounded++)] = static_cast<int>(k);
+    }
     long long total = 0;
     for (const BlockHits& part : parts_) total += part.counts[k];
     if (total == 0) continue;
+    placed += total;
     int next = list->appendSlots(skip, total);
     for (BlockHits& part : parts_) {
       part.dest[k] = next;
@@ -89,8 +111,10 @@ bool JoinScan::appendBlock(ScanTeam* team, const Block& block, HitList* list, bo
     }
     *found = true;
   }
+  while (bounded <= members) bounds[static_cast<std::size_t>(bounded++)] = upto - block.first;
   team->run([&](int member) {
-    parts_[static_cast<std::size_t>(member)].copyInto(list, upto - block.first);
+    const auto m = static_cast<std::size_t>(member);
+    for (BlockHits& part : parts_) part.copyInto(list, bounds[m], bounds[m + 1]);
   });
   return upto == block.end;
 }
@@ -99,15 +123,15 @@ void JoinScan::run(HitList* list) {
   // The set-up polls too; after a Ctrl-C it stops, and so does the loop at
   // its first poll.
   double estimated_work = 0;
-  if (last_skip_ >= 1) {
-    buildLetterIndex(job_, last_skip_, fastScanTuning.method, &index_, &estimated_work);
-  }
+  const bool planned = last_skip_ >= 1 && planLetterIndex(job_, last_skip_, fastScanTuning.method,
+                                                          &index_, &estimated_work);
   index_.wide_steps = fastScanTuning.wide_steps && cpuHasAvx2();
   int threads = 1;
   if (estimated_work >= static_cast<double>(fastScanTuning.parallel_work)) {
     threads = fastScanTuning.threads > 0 ? fastScanTuning.threads : machineScanThreads();
   }
   ScanTeam team(threads);
+  if (planned) buildLetterIndex(job_, &team, &index_);
   parts_.resize(static_cast<std::size_t>(team.size()));
   const BlockShape shape = {job_.text_len, job_.pattern_len, index_.anchor_index};
   bool found = false;

@@ -10,14 +10,15 @@ namespace {
 // of the masks.
 constexpr double kStepWork = 2;
 
-using ByteCounts = std::array<long long, 256>;
-
 bool isPowerOfTwo(int value) { return (value & (value - 1)) == 0; }
 
 class Builder {
  public:
-  Builder(const ScanJob& job, LetterIndex* index)
-      : job_(job), pattern_(reinterpret_cast<const unsigned char*>(job.pattern)), x_(*index) {}
+  Builder(const ScanJob& job, ScanTeam* team, LetterIndex* index)
+      : job_(job),
+        pattern_(reinterpret_cast<const unsigned char*>(job.pattern)),
+        team_(*team),
+        x_(*index) {}
 
   bool setUpPairs(const std::vector<int>& by_rarity);
   bool setUpMasks(const std::vector<int>& by_rarity);
@@ -33,6 +34,7 @@ class Builder {
 
   const ScanJob& job_;
   const unsigned char* pattern_;
+  ScanTeam& team_;
   LetterIndex& x_;
 };
 
@@ -64,7 +66,15 @@ bool Builder::setUpPairs(const std::vector<int>& by_rarity) {
   // The first check screens every pair; with no other letter, the anchor
   // itself does, which every pair passes.
   if (x_.checks.empty()) x_.checks.push_back({0, letter(x_.anchor_index)});
-  if (!collectAnchors() || !buildPartners(x_.anchor_index + x_.spacing)) return false;
+  // Two passes over the text, on two members when the team has them.
+  const int partner_member = team_.size() > 1 ? 1 : 0;
+  bool anchors_done = true;
+  bool partners_done = true;
+  team_.run([&](int member) {
+    if (member == 0) anchors_done = collectAnchors();
+    if (member == partner_member) partners_done = buildPartners(x_.anchor_index + x_.spacing);
+  });
+  if (!anchors_done || !partners_done) return false;
   startCursors();
   return true;
 }
@@ -156,39 +166,77 @@ MaskLetter Builder::emptyMask(int index, std::vector<unsigned char> bytes) {
   return mask;
 }
 
-// One pass over the text for the anchors and all the maps.
+// The anchors and the maps are shared out among the team's members, each
+// share to the member with the fewest letters so far, the commonest letters
+// first, and each member fills its shares in one pass over the text: a map
+// is written by one thread only, and its bits of neighbouring positions
+// share bytes.
 bool Builder::fillAnchorsAndMasks() {
   constexpr unsigned kAnchorBit = 1u << kMaxMaskLetters;
-  std::array<unsigned, 256> wanted{};  // bit m: map m's letter; kAnchorBit
-  wanted[letter(x_.anchor_index)] |= kAnchorBit;
-  for (std::size_t m = 0; m < x_.masks.size(); ++m) {
-    wanted[letter(x_.anchor_index + x_.masks[m].offset)] |= 1u << m;
+  // Share k: the anchors for k = 0, else map k - 1.
+  const std::size_t shares = x_.masks.size() + 1;
+  const auto share_letter = [&](std::size_t k) {
+    return letter(x_.anchor_index + (k == 0 ? 0 : x_.masks[k - 1].offset));
+  };
+  std::array<std::size_t, kMaxMaskLetters + 1> by_count{};
+  for (std::size_t k = 0; k < shares; ++k) by_count[k] = k;
+  std::stable_sort(by_count.begin(), by_count.begin() + static_cast<long>(shares),
+                   [&](std::size_t a, std::size_t b) {
+                     return x_.letter_counts[share_letter(a)] > x_.letter_counts[share_letter(b)];
+                   });
+  const auto members = static_cast<std::size_t>(team_.size());
+  std::array<long long, kMaxScanThreads> load{};
+  std::array<std::size_t, kMaxMaskLetters + 1> owner{};
+  for (std::size_t i = 0; i < shares; ++i) {
+    const std::size_t k = by_count[i];
+    owner[k] = static_cast<std::size_t>(
+        std::min_element(load.begin(), load.begin() + static_cast<long>(members)) - load.begin());
+    load[owner[k]] += x_.letter_counts[share_letter(k)];
   }
-  const unsigned char* text = x_.text;
-  return forEachPosition(0, job_.text_len, [&](int pos) {
-    const unsigned bits = wanted[text[pos]];
-    if (bits == 0) return;
-    if ((bits & kAnchorBit) != 0) x_.anchors.push_back(pos);
-    for (std::size_t m = 0; m < x_.masks.size(); ++m) {
-      if ((bits >> m & 1) != 0) x_.masks[m].set(pos);
+  std::array<bool, kMaxScanThreads> done{};
+  team_.run([&](int member) {
+    const auto self = static_cast<std::size_t>(member);
+    std::array<unsigned, 256> wanted{};  // bit m: map m's letter; kAnchorBit
+    bool any = false;
+    for (std::size_t k = 0; k < shares; ++k) {
+      if (owner[k] != self) continue;
+      wanted[share_letter(k)] |= k == 0 ? kAnchorBit : 1u << (k - 1);
+      any = true;
     }
+    if (!any) {
+      done[self] = true;
+      return;
+    }
+    const unsigned char* text = x_.text;
+    done[self] = forEachPosition(0, job_.text_len, [&](int pos) {
+      const unsigned bits = wanted[text[pos]];
+      if (bits == 0) return;
+      if ((bits & kAnchorBit) != 0) x_.anchors.push_back(pos);
+      for (std::size_t m = 0; m < x_.masks.size(); ++m) {
+        if ((bits >> m & 1) != 0) x_.masks[m].set(pos);
+      }
+    });
   });
+  return std::all_of(done.begin(), done.begin() + static_cast<long>(members),
+                     [](bool d) { return d; });
 }
 
 }  // namespace
 
-bool buildLetterIndex(const ScanJob& job, int last_skip, JoinMethod method, LetterIndex* index,
-                      double* estimated_work) {
+bool planLetterIndex(const ScanJob& job, int last_skip, JoinMethod method, LetterIndex* index,
+                     double* estimated_work) {
   index->text = reinterpret_cast<const unsigned char*>(job.text);
   index->anchors.clear();
   index->checks.clear();
   index->partners.clear();
   index->cursors.clear();
   const auto* text = index->text;
-  ByteCounts counts{};
+  ByteCounts& counts = index->letter_counts;
+  counts.fill(0);
   if (!forEachPosition(0, job.text_len, [&](int pos) { ++counts[text[pos]]; })) return false;
   const auto* pattern = reinterpret_cast<const unsigned char*>(job.pattern);
-  std::vector<int> by_rarity(static_cast<std::size_t>(job.pattern_len));
+  std::vector<int>& by_rarity = index->by_rarity;
+  by_rarity.resize(static_cast<std::size_t>(job.pattern_len));
   for (int k = 0; k < job.pattern_len; ++k) by_rarity[static_cast<std::size_t>(k)] = k;
   std::sort(by_rarity.begin(), by_rarity.end(), [&](int a, int b) {
     return counts[pattern[a]] != counts[pattern[b]] ? counts[pattern[a]] < counts[pattern[b]]
@@ -206,6 +254,10 @@ bool buildLetterIndex(const ScanJob& job, int last_skip, JoinMethod method, Lett
   index->pairs =
       method == JoinMethod::kPairs || (method == JoinMethod::kCheapest && pair_work < mask_work);
   *estimated_work = std::min(pair_work, mask_work);
-  Builder builder(job, index);
-  return index->pairs ? builder.setUpPairs(by_rarity) : builder.setUpMasks(by_rarity);
+  return true;
+}
+
+bool buildLetterIndex(const ScanJob& job, ScanTeam* team, LetterIndex* index) {
+  Builder builder(job, team, index);
+  return index->pairs ? builder.setUpPairs(index->by_rarity) : builder.setUpMasks(index->by_rarity);
 }

@@ -4,9 +4,12 @@
 // partner letter's positions, by residue class) or many skips at a time
 // through bit maps (masks), with the remaining letters checked byte by byte.
 //
-// Ownership and threads: built by the scan's calling thread before any block
-// is joined (buildLetterIndex), and read-only while blocks are joined, with
-// one exception: cursors, of which each joining thread reads and writes only
+// Ownership and threads: planned by the scan's calling thread
+// (planLetterIndex), then built by the scan's team before any block is
+// joined (buildLetterIndex): the calling thread sets the index up, and the
+// members fill the anchors and the partners or maps, each of these vectors
+// written by one member only. Read-only while blocks are joined, with one
+// exception: cursors, of which each joining thread reads and writes only
 // the entries of the anchors it was given. The index is kept from one scan
 // to the next (a search run scans the text and then its mirror, which need
 // buffers of the same sizes), so its large vectors are allocated once.
@@ -21,6 +24,7 @@
 
 #include "search/fast_scan.h"
 #include "search/scan_job.h"
+#include "search/scan_team.h"
 #include "util/interrupt.h"
 
 // Positions a pass over the text reads between two polls (about 0.1 ms).
@@ -102,13 +106,17 @@ inline constexpr std::size_t kMaxMaskLetters = 4;
 // Skips tested per step of the masks.
 inline constexpr int kSkipsPerStep = 56;
 
+using ByteCounts = std::array<long long, 256>;
+
 struct LetterIndex {
   const unsigned char* text = nullptr;
-  bool pairs = false;         // joined by pairs, else by masks
-  bool wide_steps = false;    // masks take 256 skips a step (AVX2)
-  int anchor_index = 0;       // index in the string of the anchor letter
-  std::vector<int> anchors;   // its positions (0-based), ascending
-  std::vector<Check> checks;  // letters tested byte by byte, rarest first
+  bool pairs = false;          // joined by pairs, else by masks
+  bool wide_steps = false;     // masks take 256 skips a step (AVX2)
+  ByteCounts letter_counts{};  // per byte value, its count in the text
+  std::vector<int> by_rarity;  // the string's letter indexes, rarest first
+  int anchor_index = 0;        // index in the string of the anchor letter
+  std::vector<int> anchors;    // its positions (0-based), ascending
+  std::vector<Check> checks;   // letters tested byte by byte, rarest first
 
   // Pairs: the partner letter stands spacing letters after the anchor.
   int spacing = 1;
@@ -132,12 +140,18 @@ struct LetterIndex {
   }
 };
 
-// Builds the index of job for the skips 1 to last_skip, choosing the join
-// method by the letter counts unless method forces one, and sets
-// *estimated_work to the estimated work of the whole scan, in units of one
-// screened pair. Polls as it reads the text; returns false when a Ctrl-C cut
-// it short. REQUIRES: last_skip >= 1.
-bool buildLetterIndex(const ScanJob& job, int last_skip, JoinMethod method, LetterIndex* index,
-                      double* estimated_work);
+// Counts the letters of job's text, ranks the string's letters by rarity,
+// chooses the join method by the letter counts unless method forces one,
+// and sets *estimated_work to the estimated work of the whole scan over the
+// skips 1 to last_skip, in units of one screened pair. Polls as it reads
+// the text; returns false when a Ctrl-C cut it short.
+// REQUIRES: last_skip >= 1.
+bool planLetterIndex(const ScanJob& job, int last_skip, JoinMethod method, LetterIndex* index,
+                     double* estimated_work);
+
+// Builds the index that planLetterIndex planned, the members of team
+// sharing the passes over the text. Polls as it reads the text; returns
+// false when a Ctrl-C cut it short.
+bool buildLetterIndex(const ScanJob& job, ScanTeam* team, LetterIndex* index);
 
 #endif  // SRC_SEARCH_LETTER_INDEX_H_
