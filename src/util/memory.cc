@@ -118,6 +118,17 @@ void* allocateAlignedBlock(std::size_t size, std::size_t alignment) {
 }
 #endif
 
+void* allocateLargeBlock(std::size_t size) {
+#if defined(_WIN32)
+  return allocateBlock(size);
+#else
+  if (size < kLargeBlockBytes) return allocateBlock(size);
+  void* block = allocateAlignedBlock(size, kLargeBlockBytes);
+  if (block != nullptr) adviseHugePages(block, size);
+  return block;
+#endif
+}
+
 void* getmem(int size) {
   const auto bytes = static_cast<std::size_t>(size < 0 ? 0 : size);
   void* block = nullptr;

@@ -50,6 +50,15 @@ void* allocateBlock(std::size_t size);
 // own.
 void* allocateAlignedBlock(std::size_t size, std::size_t alignment);
 
+// Blocks from this size up are large: allocateLargeBlock aligns them to it.
+inline constexpr std::size_t kLargeBlockBytes = std::size_t{2} << 20;
+
+// allocateBlock for a block of kLargeBlockBytes or more whose pages will all
+// be written soon: aligned to kLargeBlockBytes where the system has aligned
+// blocks, and advised as huge pages (util/platform.h). Given back with
+// std::free. Smaller requests get a plain block.
+void* allocateLargeBlock(std::size_t size);
+
 // The memory budget. A request is refused when it would leave less than a
 // reserve (1/32 of the system's memory, at least 64 MB) of what the system
 // reports available. The status is looked at again before every refusal and

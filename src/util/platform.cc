@@ -7,6 +7,7 @@
 #include <initializer_list>
 #else
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -82,6 +83,9 @@ MemoryStatus availableMemory() {
   return {true, status.ullAvailPhys, status.ullTotalPhys};
 }
 
+// Large pages on Windows need a privilege that users seldom have.
+void adviseHugePages(void* /*block*/, std::size_t /*size*/) {}
+
 #else
 
 namespace {
@@ -122,6 +126,20 @@ MemoryStatus availableMemory() {
     return {false, 0, 0};
   }
   return status;
+}
+
+void adviseHugePages(void* block, std::size_t size) {
+#if defined(MADV_HUGEPAGE)
+  // madvise takes whole pages: the ones that lie within the block.
+  constexpr std::uintptr_t kPage = 4096;
+  const auto start = reinterpret_cast<std::uintptr_t>(block);
+  const std::uintptr_t first = (start + kPage - 1) & ~(kPage - 1);
+  const std::uintptr_t end = (start + size) & ~(kPage - 1);
+  if (end > first) madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+#else
+  (void)block;
+  (void)size;
+#endif
 }
 
 #endif

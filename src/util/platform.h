@@ -2,6 +2,7 @@
 #ifndef SRC_UTIL_PLATFORM_H_
 #define SRC_UTIL_PLATFORM_H_
 
+#include <cstddef>
 #include <cstdint>
 
 // True when path names an existing regular file: not a directory, a device or
@@ -20,5 +21,11 @@ struct MemoryStatus {
 // /proc/meminfo, on Windows the available and total physical memory. Takes
 // no memory from the heap, so that the allocators may call it.
 MemoryStatus availableMemory();
+
+// Tells the system that the pages of [block, block + size) will all be
+// written soon, so that it may back them with huge pages and spare most of
+// their page faults (Linux: madvise MADV_HUGEPAGE, which the system may
+// ignore). Elsewhere it does nothing.
+void adviseHugePages(void* block, std::size_t size);
 
 #endif  // SRC_UTIL_PLATFORM_H_
