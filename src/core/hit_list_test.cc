@@ -7,6 +7,8 @@
 #include <numeric>
 #include <vector>
 
+#include "util/memory.h"
+
 namespace {
 
 constexpr int kChunk = HitList::kChunkHits;
@@ -60,6 +62,21 @@ TEST(HitList, BulkAppendsSpanChunksAndJoinTheRunOfTheirSkip) {
   EXPECT_EQ(list.runCount(), 0);
   list.append(1, 1);
   EXPECT_EQ(list.at(0).pos, 1);
+}
+
+TEST(HitList, RunsSurviveTheMoveOfTheirArrayIntoALargeBlock) {
+  // One hit per skip: the runs' array passes kLargeBlockBytes, where it
+  // leaves the heap's resizing for a large block of its own.
+  constexpr int kRuns = 300000;
+  static_assert(kRuns * sizeof(HitList::Run) > kLargeBlockBytes);
+  HitList list;
+  for (int skip = 1; skip <= kRuns; ++skip) list.append(skip, 10 * skip);
+  ASSERT_EQ(list.runCount(), kRuns);
+  for (int index : {0, 15, 16, 131071, 131072, 262143, 262144, kRuns - 1}) {
+    EXPECT_EQ(list.at(index).skip, index + 1) << index;
+    EXPECT_EQ(list.at(index).pos, 10 * (index + 1)) << index;
+    EXPECT_EQ(list.run(index).first, index) << index;
+  }
 }
 
 TEST(HitListDeathTest, AppendingPastTheLimitEndsWithTheMemoryMessage) {

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 #include <string>
@@ -46,6 +47,21 @@ TEST(Moremem, KeepsTheContents) {
   EXPECT_EQ(block[0], 'a');
   EXPECT_EQ(block[3], 'd');
   std::free(block);
+}
+
+TEST(LargeBlock, IsAlignedToItsSizeClassAndWholeAtBothEnds) {
+  constexpr std::size_t kSize = kLargeBlockBytes + 12345;
+  auto* block = static_cast<unsigned char*>(allocateLargeBlock(kSize));
+  ASSERT_NE(block, nullptr);
+  EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block) % kLargeBlockBytes, 0u);
+  block[0] = 1;
+  block[kSize - 1] = 2;
+  EXPECT_EQ(block[0] + block[kSize - 1], 3);
+  std::free(block);
+  // Below the large size a plain block does.
+  void* small = allocateLargeBlock(100);
+  ASSERT_NE(small, nullptr);
+  std::free(small);
 }
 
 class MemoryExhaustion : public testing::Test {
