@@ -10,10 +10,8 @@ void BlockHits::begin(int skips) {
   stopped = false;
 }
 
-void BlockHits::copyInto(HitList* list, int lo, int hi) {
+void BlockHits::copyInto(HitList* list, int upto) {
   for (const Found& f : found) {
-    if (f.skip_offset >= lo && f.skip_offset < hi) {
-      list->pos(dest[static_cast<std::size_t>(f.skip_offset)]++) = f.pos;
-    }
+    if (f.skip_offset < upto) list->pos(dest[static_cast<std::size_t>(f.skip_offset)]++) = f.pos;
   }
 }

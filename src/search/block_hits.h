@@ -6,11 +6,9 @@
 // so a skip's hits are thread 0's, then thread 1's, and so on.
 //
 // Threads: each BlockHits belongs to one joining thread while a block is
-// joined, and to the scan's calling thread next, when it writes the marks
-// and sets dest. Then every member of the team copies hits of every part,
-// each member the skip offsets of its own range: it reads found and counts
-// and writes only the entries of dest (and the list's slots) of its skips.
-// The team's start and end of each phase order them (scan_team.h). Its buffers
+// joined and while its hits are copied into the list, and to the scan's
+// calling thread in between, when it writes the marks and sets dest; the
+// team's start and end of each phase order them (scan_team.h). Its buffers
 // are kept from block to block and from scan to scan, and grow only through
 // operator new.
 #ifndef SRC_SEARCH_BLOCK_HITS_H_
@@ -45,9 +43,9 @@ struct BlockHits {
     ++counts[static_cast<std::size_t>(skip_offset)];
   }
 
-  // Writes the hits of the skip offsets lo to hi - 1 into the list's slots
+  // Writes the hits of the skip offsets below upto into the list's slots
   // from dest on, in the order found, which within a skip is list order.
-  void copyInto(HitList* list, int lo, int hi);
+  void copyInto(HitList* list, int upto);
 };
 
 #endif  // SRC_SEARCH_BLOCK_HITS_H_

@@ -1,7 +1,6 @@
 #include "search/fast_scan.h"
 
 #include <algorithm>
-#include <array>
 #include <climits>
 #include <vector>
 
@@ -66,21 +65,10 @@ void JoinScan::joinBlock(ScanTeam* team, const Block& block) {
 }
 
 // Writes the marks that fall inside the block and makes room in the list
-// for its hits, skip by skip; then the team copies them in, each member the
-// hits of its own run of skips from every part, so that no two members
-// write next to each other but where their runs meet. Like the plain loop,
-// polls right after every mark: returns false when the scan is to stop
-// there, with the hits of the skips before the mark's in the list.
+// for its hits, skip by skip; then the team copies them in. Like the plain
+// loop, polls right after every mark: returns false when the scan is to
+// stop there, with the hits of the skips before the mark's in the list.
 bool JoinScan::appendBlock(ScanTeam* team, const Block& block, HitList* list, bool* found) {
-  const int members = team->size();
-  long long hits = 0;
-  for (const BlockHits& part : parts_) hits += static_cast<long long>(part.found.size());
-  // Member m copies the skip offsets [bounds[m], bounds[m + 1]), which
-  // start where about m / members of the block's hits are placed, and end
-  // with the skips that are appended.
-  std::array<int, kMaxScanThreads + 1> bounds{};
-  int bounded = 1;
-  long long placed = 0;
   int upto = block.end;
   // The first mark after the block's first skip, found without a division
   // per skip.
@@ -97,13 +85,9 @@ bool JoinScan::appendBlock(ScanTeam* team, const Block& block, HitList* list, bo
       }
     }
     const auto k = static_cast<std::size_t>(skip - block.first);
-    while (bounded < members && placed * members >= hits * bounded) {
-      bounds[static_cast<std::size_t>(bounded++)] = static_cast<int>(k);
-    }
     long long total = 0;
     for (const BlockHits& part : parts_) total += part.counts[k];
     if (total == 0) continue;
-    placed += total;
     int next = list->appendSlots(skip, total);
     for (BlockHits& part : parts_) {
       part.dest[k] = next;
@@ -111,10 +95,8 @@ bool JoinScan::appendBlock(ScanTeam* team, const Block& block, HitList* list, bo
     }
     *found = true;
   }
-  while (bounded <= members) bounds[static_cast<std::size_t>(bounded++)] = upto - block.first;
   team->run([&](int member) {
-    const auto m = static_cast<std::size_t>(member);
-    for (BlockHits& part : parts_) part.copyInto(list, bounds[m], bounds[m + 1]);
+    parts_[static_cast<std::size_t>(member)].copyInto(list, upto - block.first);
   });
   return upto == block.end;
 }
