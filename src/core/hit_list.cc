@@ -54,9 +54,12 @@ void HitList::reserve(long long n) {
   const auto chunks = static_cast<int>((wanted + kChunkHits - 1) >> kChunkShift);
   while (chunk_count_ < chunks) {
     if (chunk_count_ == chunk_capacity_) chunks_ = grow(chunks_, &chunk_capacity_, chunks);
-    // No zero fill: every slot is written before it is read.
+    // No zero fill: every slot is written before it is read. The first
+    // chunk takes its pages as they are written, so that a short list holds
+    // only what it uses; a list that needs more is long, and its other
+    // chunks are large blocks, which spare most of their page faults.
     constexpr std::size_t kChunkBytes = kChunkHits * sizeof(int);
-    void* chunk = allocateLargeBlock(kChunkBytes);
+    void* chunk = chunk_count_ == 0 ? allocateBlock(kChunkBytes) : allocateLargeBlock(kChunkBytes);
     if (chunk == nullptr) memoryExhausted(kChunkBytes, false);
     chunks_[chunk_count_++] = static_cast<int*>(chunk);
   }

@@ -19,9 +19,9 @@
 
 class HitList {
  public:
-  // Hits per chunk of positions. A chunk is one large block within the
-  // memory budget (util/memory.h), without a zero fill; a list holds at most
-  // one chunk that is not full.
+  // Hits per chunk of positions. A chunk is one heap block within the
+  // memory budget (util/memory.h), without a zero fill, and a large block
+  // but for the first; a list holds at most one chunk that is not full.
   static constexpr int kChunkShift = 20;
   static constexpr int kChunkHits = 1 << kChunkShift;
   // Most hits of both readings together: a listing numbers them on from the
