@@ -14,7 +14,7 @@
 namespace {
 
 const FastScanTuning kTuning = {
-    JoinMethod::kCheapest, 56, 1 << 13, 1LL << 26, 1LL << 18, 1LL << 22, 0, false};
+    JoinMethod::kCheapest, 56, 1 << 13, 1LL << 26, 1LL << 18, 1LL << 22, 0, MaskStep::kPlain};
 
 TEST(NextBlockSize, GrowsWhenOneSkipAloneCostsMoreThanABlock) {
   // A rarest letter with 3 million occurrences: one skip of the masks costs

@@ -14,9 +14,17 @@
 #include "util/interrupt.h"
 
 FastScanTuning fastScanTuning = {
-    JoinMethod::kCheapest, kSkipsPerStep, 1 << 13, 1LL << 28, 1LL << 18, 1LL << 22, 0, true};
+    JoinMethod::kCheapest, kSkipsPerStep, 1 << 13, 1LL << 28, 1LL << 18, 1LL << 22, 0,
+    MaskStep::kAvx512};
 
 namespace {
+
+// The widest steps of the masks that widest allows and the processor has.
+MaskStep maskStep(MaskStep widest) {
+  if (widest >= MaskStep::kAvx512 && cpuHasAvx512Vbmi2()) return MaskStep::kAvx512;
+  if (widest >= MaskStep::kAvx2 && cpuHasAvx2()) return MaskStep::kAvx2;
+  return MaskStep::kPlain;
+}
 
 // The buffers of the last scan, kept for the next (see letter_index.h).
 // Never destroyed: a scan thread may still read them while the program
@@ -107,7 +115,7 @@ void JoinScan::run(HitList* list) {
   double estimated_work = 0;
   const bool planned = last_skip_ >= 1 && planLetterIndex(job_, last_skip_, fastScanTuning.method,
                                                           &index_, &estimated_work);
-  index_.wide_steps = fastScanTuning.wide_steps && cpuHasAvx2();
+  index_.step = maskStep(fastScanTuning.widest_step);
   int threads = 1;
   if (estimated_work >= static_cast<double>(fastScanTuning.parallel_work)) {
     threads = fastScanTuning.threads > 0 ? fastScanTuning.threads : machineScanThreads();

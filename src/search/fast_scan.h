@@ -2,7 +2,7 @@
 // position of every skip, it starts from the occurrences of the rarest letter
 // of the search string (the anchors) and, per anchor, either pairs it with
 // the occurrences of the second rarest letter whose distance gives a skip, or
-// tests 56 skips at once against bit maps of the other letters. Its output
+// tests 56 to 512 skips at once against bit maps of the other letters. Its output
 // (hits, marks, result) is the plain loop's.
 //
 // The roles, one file each: letter_index.h (the anchors, partners, maps and
@@ -33,7 +33,14 @@ void fastScan(const ScanJob& job, HitList* list);
 enum class JoinMethod {
   kCheapest,  // whichever the letter counts say costs less
   kPairs,     // anchor and partner occurrences paired by their distance
-  kMasks,     // 56 skips per anchor at once, against bit maps
+  kMasks,     // many skips per anchor at once, against bit maps
+};
+
+// The skips that one step of the masks tests, by the instructions it takes.
+enum class MaskStep {
+  kPlain,   // 56, in 64-bit integers
+  kAvx2,    // 256, in AVX2 vectors
+  kAvx512,  // 512, in AVX-512 vectors with the VBMI2 double shifts
 };
 
 // Choices and sizes that shape the work without changing its result; tests
@@ -51,8 +58,9 @@ struct FastScanTuning {
                             // further threads share every block
   int threads;              // threads when they are used; 0: one per core
                             // (machineScanThreads)
-  bool wide_steps;          // masks step 256 skips at once where the
-                            // processor has AVX2
+  MaskStep widest_step;     // the widest steps of the masks, taken where
+                            // the processor has them, else the next
+                            // narrower
 };
 
 // Starts at sizes that suit long texts; the program never changes them.

@@ -102,8 +102,14 @@ class FastScan : public testing::Test {
     fastScanTuning.block_hits = pick(0, 1) == 0 ? pick(1, 50) : 1 << 30;
     fastScanTuning.parallel_work = pick(0, 1) == 0 ? 0 : 1LL << 40;
     fastScanTuning.threads = pick(1, 4);
-    // The 256-bit steps where the processor has them, else the plain ones.
-    fastScanTuning.wide_steps = pick(0, 1) == 0;
+    fastScanTuning.widest_step = randomStep();
+  }
+
+  // Steps of the masks of any width that the processor has; a wider one
+  // that it lacks falls back to the next narrower.
+  MaskStep randomStep() {
+    static constexpr MaskStep kSteps[] = {MaskStep::kPlain, MaskStep::kAvx2, MaskStep::kAvx512};
+    return kSteps[pick(0, 2)];
   }
 
   JoinMethod randomMethod() {
@@ -219,7 +225,7 @@ TEST_F(FastScan, MatchesThePlainLoopOnLongerTextsWithOneThreeAndEightThreads) {
       fastScanTuning.min_block_skips = pick(1, 100);
       fastScanTuning.max_block_skips = pick(1, 1 << 16);
       fastScanTuning.block_work = pick(50, 50000);
-      fastScanTuning.wide_steps = pick(0, 1) == 0;
+      fastScanTuning.widest_step = randomStep();
       ASSERT_TRUE(sameAsPlain(c)) << threads << " threads";
     }
   }
@@ -236,7 +242,7 @@ TEST_F(FastScan, MatchesThePlainLoopWithBlocksAtTheirEdges) {
       Case c = randomCase();
       if (round % 3 == 0) c.text = randomString(randomAlphabet() + c.pattern, pick(500, 1500));
       fastScanTuning.method = randomMethod();
-      fastScanTuning.wide_steps = pick(0, 1) == 0;
+      fastScanTuning.widest_step = randomStep();
       ASSERT_TRUE(sameAsPlain(c)) << (whole ? "whole range" : "one skip");
     }
   }

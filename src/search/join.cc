@@ -24,9 +24,9 @@ constexpr long long kStepWork = 2;
 constexpr long long kAnchorWork = 8;
 constexpr long long kHitWork = 8;
 #if ELSSCAN_X86_VECTORS
-// A step of 256 skips with 256-bit vectors.
-constexpr long long kWideStepWork = 4;
-constexpr int kSkipsPerWideStep = 256;
+// Steps of 256 skips with 256-bit vectors, and of 512 with 512-bit ones.
+constexpr long long kStep256Work = 4;
+constexpr long long kStep512Work = 6;
 #endif
 
 // The 8 bytes from p on, the first in the lowest bits.
@@ -56,14 +56,29 @@ long long byMaskCount(std::size_t count, const Sweep& sweep) {
   }
 }
 
+// The mask of a sweep's last step when only its first rest skips belong to
+// the sweep (0 < rest < the step's skips): their bits set, in lanes of 64.
+template <std::size_t kLanes>
+std::array<std::uint64_t, kLanes> lastStepLanes(int rest) {
+  std::array<std::uint64_t, kLanes> keep{};
+  for (std::size_t lane = 0; lane < kLanes; ++lane) {
+    const int bits = std::clamp(rest - 64 * static_cast<int>(lane), 0, 64);
+    keep[lane] = bits == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1;
+  }
+  return keep;
+}
+
 #if ELSSCAN_X86_VECTORS
-// Step k of a wide sweep over the maps at `at`: bit b of the result stands
-// for the block's skip 256 k + b from the anchor's first bit on.
+// Step k of a sweep of 256 skips a step over the maps at `at`: bit b of the
+// result stands for the skip 256 k + b from the sweep's first. Each 64-bit
+// lane takes the 64 bits from its byte on, shifted down by the anchor's bit
+// offset, with the next 8 bytes' low bits shifted in above (a shift by 64
+// gives 0, as the offset 0 needs).
 template <std::size_t... kMaps>
-ELSSCAN_TARGET_AVX2 inline __m256i wideStep(const unsigned char* const* at, const __m128i* down,
-                                            const __m128i* up, std::ptrdiff_t k,
-                                            std::index_sequence<kMaps...>) {
-  const std::ptrdiff_t offset = k * (kSkipsPerWideStep / 8);
+ELSSCAN_TARGET_AVX2 inline __m256i step256(const unsigned char* const* at, const __m128i* down,
+                                           const __m128i* up, std::ptrdiff_t k,
+                                           std::index_sequence<kMaps...>) {
+  const std::ptrdiff_t offset = k * (256 / 8);
   __m256i mask = _mm256_set1_epi64x(-1);
   ((mask = _mm256_and_si256(
         mask, _mm256_or_si256(_mm256_srl_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(
@@ -72,6 +87,20 @@ ELSSCAN_TARGET_AVX2 inline __m256i wideStep(const unsigned char* const* at, cons
                               _mm256_sll_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(
                                                    at[kMaps] + offset + 8)),
                                                up[kMaps])))),
+   ...);
+  return mask;
+}
+
+// The same for 512 skips a step, where one double shift per lane takes the
+// bits of both loads.
+template <std::size_t... kMaps>
+ELSSCAN_TARGET_AVX512 inline __m512i step512(const unsigned char* const* at, const __m512i* shift,
+                                             std::ptrdiff_t k, std::index_sequence<kMaps...>) {
+  const std::ptrdiff_t offset = k * (512 / 8);
+  __m512i mask = _mm512_set1_epi64(-1);
+  ((mask = _mm512_and_si512(
+        mask, _mm512_shrdv_epi64(_mm512_loadu_si512(at[kMaps] + offset),
+                                 _mm512_loadu_si512(at[kMaps] + offset + 8), shift[kMaps]))),
    ...);
   return mask;
 }
@@ -91,8 +120,13 @@ class Joiner {
   long long sweepMasks(int x, int last, std::index_sequence<kMaps...>);
 #if ELSSCAN_X86_VECTORS
   template <std::size_t... kMaps>
-  ELSSCAN_TARGET_AVX2 long long sweepMasksWide(int x, int last, std::index_sequence<kMaps...>);
+  ELSSCAN_TARGET_AVX2 long long sweepMasks256(int x, int last, std::index_sequence<kMaps...>);
+  template <std::size_t... kMaps>
+  ELSSCAN_TARGET_AVX512 long long sweepMasks512(int x, int last, std::index_sequence<kMaps...>);
 #endif
+  void firstBits(int x, std::size_t m, const unsigned char** at, int* shift) const;
+  template <std::size_t kLanes>
+  void confirmLanes(int x, int base, const std::uint64_t (&lanes)[kLanes]);
   void confirm(int x, int skip, std::size_t first_check);
 
   LetterIndex& x_;
@@ -136,22 +170,48 @@ void Joiner::joinPairs(int anchor) {
   cursor = next;
 }
 
-// Tests one anchor against the masks, kSkipsPerStep skips at a time.
+// Tests one anchor against the masks, as many skips a step as the index's
+// step says.
 void Joiner::joinMasks(int anchor) {
   const int x = x_.anchors[static_cast<std::size_t>(anchor)];
   const int last = block_.lastSkip(x);
   if (last < block_.first) return;
+  const std::size_t maps = x_.masks.size();
+  switch (x_.step) {
 #if ELSSCAN_X86_VECTORS
-  if (x_.wide_steps) {
-    const long long steps =
-        byMaskCount(x_.masks.size(), [&](auto maps) { return sweepMasksWide(x, last, maps); });
-    work_ += steps * kWideStepWork + kAnchorWork;
-    return;
-  }
+    case MaskStep::kAvx512:
+      work_ +=
+          kStep512Work * byMaskCount(maps, [&](auto seq) { return sweepMasks512(x, last, seq); });
+      break;
+    case MaskStep::kAvx2:
+      work_ +=
+          kStep256Work * byMaskCount(maps, [&](auto seq) { return sweepMasks256(x, last, seq); });
+      break;
 #endif
-  const long long steps =
-      byMaskCount(x_.masks.size(), [&](auto maps) { return sweepMasks(x, last, maps); });
-  work_ += steps * kStepWork + kAnchorWork;
+    default:
+      work_ += kStepWork * byMaskCount(maps, [&](auto seq) { return sweepMasks(x, last, seq); });
+      break;
+  }
+  work_ += kAnchorWork;
+}
+
+// Where map m holds the bit of anchor x's first skip in the block: its byte
+// and its bit within the byte.
+void Joiner::firstBits(int x, std::size_t m, const unsigned char** at, int* shift) const {
+  const long long bit = x_.masks[m].origin(x) + block_.first;
+  *at = x_.masks[m].bytes.data() + (bit >> 3);
+  *shift = static_cast<int>(bit & 7);
+}
+
+// Confirms the skips whose bits are set in lanes, 64 skips a lane from base
+// on, in ascending order.
+template <std::size_t kLanes>
+void Joiner::confirmLanes(int x, int base, const std::uint64_t (&lanes)[kLanes]) {
+  for (std::size_t lane = 0; lane < kLanes; ++lane) {
+    for (std::uint64_t bits = lanes[lane]; bits != 0; bits &= bits - 1) {
+      confirm(x, base + 64 * static_cast<int>(lane) + std::countr_zero(bits), 0);
+    }
+  }
 }
 
 // The bits of one anchor's skips lie at a fixed bit offset within the bytes
@@ -163,12 +223,8 @@ void Joiner::joinMasks(int anchor) {
 template <std::size_t... kMaps>
 long long Joiner::sweepMasks(int x, int last, std::index_sequence<kMaps...>) {
   std::array<const unsigned char*, sizeof...(kMaps)> at;
-  std::array<unsigned, sizeof...(kMaps)> shift;
-  for (std::size_t m = 0; m < at.size(); ++m) {
-    const long long bit = x_.masks[m].origin(x) + block_.first;
-    at[m] = x_.masks[m].bytes.data() + (bit >> 3);
-    shift[m] = static_cast<unsigned>(bit & 7);
-  }
+  std::array<int, sizeof...(kMaps)> shift;
+  for (std::size_t m = 0; m < at.size(); ++m) firstBits(x, m, &at[m], &shift[m]);
   constexpr std::uint64_t kWholeStep = (std::uint64_t{1} << kSkipsPerStep) - 1;
   long long steps = 0;
   for (int base = block_.first;; base += kSkipsPerStep) {
@@ -186,59 +242,81 @@ long long Joiner::sweepMasks(int x, int last, std::index_sequence<kMaps...>) {
 }
 
 #if ELSSCAN_X86_VECTORS
-// The same sweep 256 skips a step, for processors with AVX2. Each 64-bit
-// lane of a step takes the 64 bits from its byte on, shifted down by the
-// anchor's bit offset, with the next 8 bytes' low bits shifted in above (a
-// shift by 64 gives 0, as the offset 0 needs). Every map has room behind
-// its bits for the 40 bytes that a step reads. The whole steps run in a
-// loop of their own that calls nothing, so that the maps' pointers and
-// shifts stay in registers; a step with bits left leaves it for the checks.
+// The same sweep 256 skips a step, for processors with AVX2 (step256).
+// Every map has room behind its bits for the 40 bytes that a step reads.
+// The whole steps run in a loop of their own that calls nothing, so that
+// the maps' pointers and shifts stay in registers; a step with bits left
+// leaves it for the checks.
 template <std::size_t... kMaps>
-ELSSCAN_TARGET_AVX2 long long Joiner::sweepMasksWide(int x, int last,
-                                                     std::index_sequence<kMaps...> maps) {
+ELSSCAN_TARGET_AVX2 long long Joiner::sweepMasks256(int x, int last,
+                                                    std::index_sequence<kMaps...> maps) {
   constexpr std::size_t kCount = sizeof...(kMaps);
+  constexpr int kSkips = 256;
   const unsigned char* at[kCount];
   __m128i down[kCount];
   __m128i up[kCount];
   for (std::size_t m = 0; m < kCount; ++m) {
-    const long long bit = x_.masks[m].origin(x) + block_.first;
-    at[m] = x_.masks[m].bytes.data() + (bit >> 3);
-    const auto shift = static_cast<int>(bit & 7);
+    int shift = 0;
+    firstBits(x, m, &at[m], &shift);
     down[m] = _mm_cvtsi32_si128(shift);
     up[m] = _mm_cvtsi32_si128(64 - shift);
   }
   const int span = last - block_.first + 1;
-  const std::ptrdiff_t whole = span / kSkipsPerWideStep;
-  const int rest = span % kSkipsPerWideStep;
-  std::ptrdiff_t k = 0;
-  for (;;) {
+  const std::ptrdiff_t whole = span / kSkips;
+  const int rest = span % kSkips;
+  for (std::ptrdiff_t k = 0;; ++k) {
     __m256i mask = _mm256_setzero_si256();
-    while (k < whole) {
-      mask = wideStep(at, down, up, k, maps);
+    for (; k < whole; ++k) {
+      mask = step256(at, down, up, k, maps);
       if (_mm256_testz_si256(mask, mask) == 0) break;
-      ++k;
     }
     if (k == whole) {
       if (rest == 0) break;
-      // Only the bits of skips up to last count.
-      std::uint64_t keep[4];
-      for (int lane = 0; lane < 4; ++lane) {
-        const int bits = std::clamp(rest - 64 * lane, 0, 64);
-        keep[lane] = bits == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1;
-      }
-      mask = _mm256_and_si256(wideStep(at, down, up, k, maps),
-                              _mm256_loadu_si256(reinterpret_cast<const __m256i*>(keep)));
+      const auto keep = lastStepLanes<4>(rest);
+      mask = _mm256_and_si256(step256(at, down, up, k, maps),
+                              _mm256_loadu_si256(reinterpret_cast<const __m256i*>(keep.data())));
     }
     alignas(32) std::uint64_t lanes[4];
     _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), mask);
-    const int base = block_.first + static_cast<int>(k) * kSkipsPerWideStep;
-    for (int lane = 0; lane < 4; ++lane) {
-      for (std::uint64_t bits = lanes[lane]; bits != 0; bits &= bits - 1) {
-        confirm(x, base + 64 * lane + std::countr_zero(bits), 0);
-      }
-    }
+    confirmLanes(x, block_.first + static_cast<int>(k) * kSkips, lanes);
     if (k == whole) break;
-    ++k;
+  }
+  return whole + (rest > 0 ? 1 : 0);
+}
+
+// The same sweep 512 skips a step, for processors with AVX-512 and its
+// double shifts (step512). Every map has room behind its bits for the 72
+// bytes that a step reads.
+template <std::size_t... kMaps>
+ELSSCAN_TARGET_AVX512 long long Joiner::sweepMasks512(int x, int last,
+                                                      std::index_sequence<kMaps...> maps) {
+  constexpr std::size_t kCount = sizeof...(kMaps);
+  constexpr int kSkips = 512;
+  const unsigned char* at[kCount];
+  __m512i shifts[kCount];
+  for (std::size_t m = 0; m < kCount; ++m) {
+    int shift = 0;
+    firstBits(x, m, &at[m], &shift);
+    shifts[m] = _mm512_set1_epi64(shift);
+  }
+  const int span = last - block_.first + 1;
+  const std::ptrdiff_t whole = span / kSkips;
+  const int rest = span % kSkips;
+  for (std::ptrdiff_t k = 0;; ++k) {
+    __m512i mask = _mm512_setzero_si512();
+    for (; k < whole; ++k) {
+      mask = step512(at, shifts, k, maps);
+      if (_mm512_test_epi64_mask(mask, mask) != 0) break;
+    }
+    if (k == whole) {
+      if (rest == 0) break;
+      const auto keep = lastStepLanes<8>(rest);
+      mask = _mm512_and_si512(step512(at, shifts, k, maps), _mm512_loadu_si512(keep.data()));
+    }
+    alignas(64) std::uint64_t lanes[8];
+    _mm512_store_si512(lanes, mask);
+    confirmLanes(x, block_.first + static_cast<int>(k) * kSkips, lanes);
+    if (k == whole) break;
   }
   return whole + (rest > 0 ? 1 : 0);
 }

@@ -99,24 +99,25 @@ struct MaskLetter {
   }
 };
 
-// Bytes after the last bit of a map that a step of the masks may read.
-inline constexpr int kMaskPadding = 48;
+// Bytes after the last bit of a map that a step of the masks may read (a
+// step of 512 skips reads 72 bytes from the byte of its first bit).
+inline constexpr int kMaskPadding = 80;
 // Letters tested through bit maps; each map takes one bit per text byte.
 inline constexpr std::size_t kMaxMaskLetters = 4;
-// Skips tested per step of the masks.
+// Skips tested per step of the masks without vector instructions.
 inline constexpr int kSkipsPerStep = 56;
 
 using ByteCounts = std::array<long long, 256>;
 
 struct LetterIndex {
   const unsigned char* text = nullptr;
-  bool pairs = false;          // joined by pairs, else by masks
-  bool wide_steps = false;     // masks take 256 skips a step (AVX2)
-  ByteCounts letter_counts{};  // per byte value, its count in the text
-  std::vector<int> by_rarity;  // the string's letter indexes, rarest first
-  int anchor_index = 0;        // index in the string of the anchor letter
-  std::vector<int> anchors;    // its positions (0-based), ascending
-  std::vector<Check> checks;   // letters tested byte by byte, rarest first
+  bool pairs = false;                // joined by pairs, else by masks
+  MaskStep step = MaskStep::kPlain;  // the skips of a step of the masks
+  ByteCounts letter_counts{};        // per byte value, its count in the text
+  std::vector<int> by_rarity;        // the string's letter indexes, rarest first
+  int anchor_index = 0;              // index in the string of the anchor letter
+  std::vector<int> anchors;          // its positions (0-based), ascending
+  std::vector<Check> checks;         // letters tested byte by byte, rarest first
 
   // Pairs: the partner letter stands spacing letters after the anchor.
   int spacing = 1;

@@ -73,7 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fastScanTuning.method = kMethods[data[0] % 3];
   fastScanTuning.parallel_work = (data[0] & 0x80) != 0 ? 0 : 1LL << 40;
   fastScanTuning.threads = 1 + (data[0] >> 4 & 3);
-  fastScanTuning.wide_steps = (data[0] & 0x40) != 0;
+  static constexpr MaskStep kSteps[] = {MaskStep::kPlain, MaskStep::kAvx2, MaskStep::kAvx512};
+  fastScanTuning.widest_step = kSteps[(data[0] >> 6 & 1) + (data[1] >> 7 & 1)];
   fastScanTuning.min_block_skips = 1;
   fastScanTuning.max_block_skips = 1 + data[1];
   fastScanTuning.block_work = data[2] == 255 ? 1LL << 30 : 1 + data[2] * 4;
