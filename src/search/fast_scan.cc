@@ -1,7 +1,6 @@
 #include "search/fast_scan.h"
 
 #include <algorithm>
-#include <climits>
 #include <vector>
 
 #include "core/hit_list.h"
@@ -78,13 +77,10 @@ void JoinScan::joinBlock(ScanTeam* team, const Block& block) {
 // stop there, with the hits of the skips before the mark's in the list.
 bool JoinScan::appendBlock(ScanTeam* team, const Block& block, HitList* list, bool* found) {
   int upto = block.end;
-  // The first mark after the block's first skip, found without a division
-  // per skip.
-  const long long step = job_.mark_step;
-  long long next_mark = step > 0 ? (block.first / step + 1) * step : LLONG_MAX;
+  long long next_mark = job_.nextMark(block.first);
   for (int skip = block.first; skip < block.end; ++skip) {
     if (skip == next_mark) {
-      next_mark += step;
+      next_mark = job_.nextMark(skip);
       writeProgressMark(*found);
       *found = false;
       if (scanStopRequested()) {

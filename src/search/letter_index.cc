@@ -196,16 +196,14 @@ bool Builder::fillAnchorsAndMasks() {
   std::array<bool, kMaxScanThreads> done{};
   team_.run([&](int member) {
     const auto self = static_cast<std::size_t>(member);
-    std::array<unsigned, 256> wanted{};  // bit m: map m's letter; kAnchorBit
-    bool any = false;
-    for (std::size_t k = 0; k < shares; ++k) {
-      if (owner[k] != self) continue;
-      wanted[share_letter(k)] |= k == 0 ? kAnchorBit : 1u << (k - 1);
-      any = true;
+    done[self] = true;
+    if (std::find(owner.begin(), owner.begin() + static_cast<long>(shares), self) ==
+        owner.begin() + static_cast<long>(shares)) {
+      return;  // more members than shares
     }
-    if (!any) {
-      done[self] = true;
-      return;
+    std::array<unsigned, 256> wanted{};  // bit m: map m's letter; kAnchorBit
+    for (std::size_t k = 0; k < shares; ++k) {
+      if (owner[k] == self) wanted[share_letter(k)] |= k == 0 ? kAnchorBit : 1u << (k - 1);
     }
     const unsigned char* text = x_.text;
     done[self] = forEachPosition(0, job_.text_len, [&](int pos) {

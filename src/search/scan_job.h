@@ -4,6 +4,8 @@
 #ifndef SRC_SEARCH_SCAN_JOB_H_
 #define SRC_SEARCH_SCAN_JOB_H_
 
+#include <climits>
+
 struct ScanJob {
   const char* text;  // NUL-terminated; positions below are 0-based into it
   int text_len;      // above pattern_len
@@ -20,6 +22,13 @@ struct ScanJob {
 
   // True when a progress mark comes right before skip.
   bool markDue(int skip) const { return mark_step > 0 && skip % mark_step == 0; }
+
+  // The first skip above skip (0 or more) before which a mark comes, or
+  // LLONG_MAX when marks never come: a loop over many skips steps from one
+  // mark to the next instead of asking markDue at every skip.
+  long long nextMark(int skip) const {
+    return mark_step > 0 ? (skip / mark_step + 1) * static_cast<long long>(mark_step) : LLONG_MAX;
+  }
 };
 
 // Writes one progress mark: "*" when a hit was appended since the previous
