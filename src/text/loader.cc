@@ -42,58 +42,112 @@ std::uint64_t wordAt(const unsigned char* bytes) {
   return word;
 }
 
-// The index of the first byte in [from, end) whose value is below limit, or
-// end. REQUIRES: limit <= 0x80, where the borrow of a byte below limit reaches
-// its high bit and no byte of limit or above can fake one.
-std::size_t firstBelow(const unsigned char* bytes, std::size_t from, std::size_t end,
-                       unsigned limit) {
-  const std::uint64_t subtrahend = kEveryByte * limit;
-  std::size_t i = from;
-  while (end - i >= 8) {
-    const std::uint64_t word = wordAt(bytes + i);
-    if (((word - subtrahend) & ~word & kHighBits) != 0) break;
-    i += 8;
-  }
-  while (i < end && bytes[i] >= limit) ++i;
-  return i;
+// The high bit of every byte of word whose value is below the limit that
+// subtrahend repeats in every byte, and maybe of bytes after such a byte; 0
+// when there is none. REQUIRES: limit <= 0x80, where the borrow of a byte
+// below the limit reaches its high bit and no byte of the limit or above can
+// fake one.
+std::uint64_t bytesBelow(std::uint64_t word, std::uint64_t subtrahend) {
+  return (word - subtrahend) & ~word & kHighBits;
 }
 
 // The index of the first byte in [from, end) of value 0x80 or above, or end.
 std::size_t firstHigh(const unsigned char* bytes, std::size_t from, std::size_t end) {
   std::size_t i = from;
+  while (end - i >= 32 && ((wordAt(bytes + i) | wordAt(bytes + i + 8) | wordAt(bytes + i + 16) |
+                            wordAt(bytes + i + 24)) &
+                           kHighBits) == 0) {
+    i += 32;
+  }
   while (end - i >= 8 && (wordAt(bytes + i) & kHighBits) == 0) i += 8;
   while (i < end && bytes[i] < 0x80) ++i;
   return i;
 }
 
-bool isDropped(unsigned char byte) {
-  return byte == '\n' || byte == '\r' || (removeSpaces != 0 && byte <= 0x20);
+// The index of the first word (of the words from `from` on, eight bytes
+// apart) that has a byte below the limit that below repeats, or of the first
+// place where fewer than eight bytes are left before end.
+std::size_t firstWordBelow(const unsigned char* bytes, std::size_t from, std::size_t end,
+                           std::uint64_t below) {
+  std::size_t i = from;
+  // Four words a step over long runs, then one.
+  while (end - i >= 32 &&
+         (bytesBelow(wordAt(bytes + i), below) | bytesBelow(wordAt(bytes + i + 8), below) |
+          bytesBelow(wordAt(bytes + i + 16), below) | bytesBelow(wordAt(bytes + i + 24), below)) ==
+             0) {
+    i += 32;
+  }
+  while (end - i >= 8 && bytesBelow(wordAt(bytes + i), below) == 0) i += 8;
+  return i;
+}
+
+// Moves the length bytes at from down to to (to <= from). A short run goes
+// a word at a time: each word is read before the store that may cover it.
+void moveRun(unsigned char* bytes, std::size_t to, std::size_t from, std::size_t length) {
+  if (to == from) return;
+  if (length >= 256) {
+    std::memmove(bytes + to, bytes + from, length);
+    return;
+  }
+  for (std::size_t k = 0; k < length; k += 8) {
+    const std::uint64_t word = wordAt(bytes + from + k);
+    std::memcpy(bytes + to + k, &word, sizeof word);
+  }
 }
 
 // Filters the n bytes at chunk in place: moves the bytes that the text keeps
-// to its front, run by run, and returns how many they are. Sets *ended at the
-// first 0x1A or NUL, where the text ends; nothing from there on is kept.
-std::size_t keepTextBytes(char* chunk, std::size_t n, bool* ended) {
-  auto* bytes = reinterpret_cast<unsigned char*>(chunk);
-  // Every byte that is dropped or ends the text lies below this; the rest
-  // (and, without -c, a tab or another control byte) is a run kept whole.
-  const unsigned limit = removeSpaces != 0 ? 0x21 : kEndOfData + 1;
+// to its front and returns how many they are. Sets *ended at the first 0x1A
+// or NUL, where the text ends; nothing from there on is kept. The bytes kept
+// never run ahead of the bytes read, so a store only overwrites bytes that
+// were read already.
+template <bool kRemoveSpaces>
+std::size_t keepTextBytes(unsigned char* bytes, std::size_t n, bool* ended) {
+  const auto keeps = [](unsigned char byte) {
+    return kRemoveSpaces ? byte > 0x20 : byte != '\n' && byte != '\r';
+  };
+  // Every byte that is dropped or ends the text lies below this limit;
+  // without -c a tab or another control byte may too, and is kept.
+  const std::uint64_t below = kEveryByte * (kRemoveSpaces ? 0x21 : kEndOfData + 1);
   std::size_t kept = 0;
   std::size_t i = 0;
-  while (i < n) {
-    const std::size_t run_end = firstBelow(bytes, i, n, limit);
-    if (kept != i) std::memmove(bytes + kept, bytes + i, run_end - i);
-    kept += run_end - i;
-    if (run_end == n) break;
-    const unsigned char byte = bytes[run_end];
-    if (byte == kEndOfData || byte == '\0') {
+  while (n - i >= 8) {
+    const std::uint64_t word = wordAt(bytes + i);
+    if (bytesBelow(word, below) == 0) {
+      // Words whose bytes are all kept move as a run.
+      const std::size_t run_end = firstWordBelow(bytes, i + 8, n, below);
+      moveRun(bytes, kept, i, run_end - i);
+      kept += run_end - i;
+      i = run_end;
+      continue;
+    }
+    // A word with a byte to act on: NUL or 0x1A end the text within it.
+    if (bytesBelow(word, kEveryByte) != 0 ||
+        bytesBelow(word ^ (kEveryByte * kEndOfData), kEveryByte) != 0) {
+      break;
+    }
+    // Otherwise each byte is stored and counted only if kept: no branch on
+    // bytes that come as they please.
+    for (const std::size_t stop = i + 8; i < stop; ++i) {
+      bytes[kept] = bytes[i];
+      kept += keeps(bytes[i]) ? 1u : 0u;
+    }
+  }
+  // The last bytes, and the word where the text ends, one by one.
+  for (; i < n; ++i) {
+    if (bytes[i] == kEndOfData || bytes[i] == '\0') {
       *ended = true;
       break;
     }
-    if (!isDropped(byte)) bytes[kept++] = byte;
-    i = run_end + 1;
+    bytes[kept] = bytes[i];
+    kept += keeps(bytes[i]) ? 1u : 0u;
   }
   return kept;
+}
+
+std::size_t keepTextBytes(char* chunk, std::size_t n, bool* ended) {
+  auto* bytes = reinterpret_cast<unsigned char*>(chunk);
+  return removeSpaces != 0 ? keepTextBytes<true>(bytes, n, ended)
+                           : keepTextBytes<false>(bytes, n, ended);
 }
 
 // The text block: sized once from the file, grown only for a file that turns

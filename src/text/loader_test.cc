@@ -100,7 +100,7 @@ TEST_F(LoadText, ChunkBoundariesLoseNothing) {
   EXPECT_EQ(load(std::string(1023, 'x') + "\r\ny"), std::string(1023, 'x') + "y");
 }
 
-// Runs of letters, long enough for the word-wide paths, between the bytes
+// Runs of letters, short and long, for the word-wide paths, between the bytes
 // that the loader and the map act on, and now and then the end of the data
 // or of the text.
 std::string randomFile(std::mt19937* rng) {
@@ -110,9 +110,12 @@ std::string randomFile(std::mt19937* rng) {
     return std::uniform_int_distribution<std::size_t>(0, n - 1)(*rng);
   };
   std::string file;
-  const std::size_t length = pick(400);
+  const std::size_t length = pick(1000);
   while (file.size() < length) {
-    file.append(pick(20), static_cast<char>('A' + pick(26)));
+    // Mostly short runs; now and then one long enough to move as a block.
+    for (std::size_t k = pick(8) == 0 ? pick(600) : pick(20); k > 0; --k) {
+      file.push_back(static_cast<char>('A' + pick(26)));
+    }
     for (std::size_t k = pick(4); k > 0; --k) {
       file.push_back(static_cast<char>(kSpecial[pick(sizeof kSpecial)]));
     }
@@ -151,7 +154,8 @@ void changeFileOnFirstPoll() {
 }
 
 TEST_F(LoadText, FileLongerOrShorterThanItsSizeSaidIsReadWhole) {
-  const std::string letters(5000, 'x');
+  std::string letters;
+  for (int i = 0; i < 5000; ++i) letters.push_back(static_cast<char>('a' + i % 23));
   const struct {
     std::string before;
     std::string after;
