@@ -2,14 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <random>
 #include <string>
 
 #include "core/main_info.h"
 #include "unit/temp_file.h"
+#include "util/memory.h"
 #include "util/message.h"
 #include "util/platform.h"
 
@@ -186,6 +187,17 @@ TEST_F(LoadText, FileLongerOrShorterThanItsSizeSaidIsReadWhole) {
       std::free(text);
     }
   }
+}
+
+// 1 MB above the memory budget's reserve (64 MB on a machine of 1 GB).
+MemoryStatus littleMemoryLeft() { return {true, std::uint64_t{65} << 20, std::uint64_t{1} << 30}; }
+
+TEST_F(LoadText, TextPastTheMemoryBudgetEndsWithTheMemoryMessage) {
+  const std::string path = writeTempFile(std::string(2000000, 'a'));
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  // The block for the text and its terminator is refused.
+  EXPECT_EXIT((setMemoryStatusSource(littleMemoryLeft), loadText(path.c_str())),
+              testing::ExitedWithCode(1), "^\ncannot get the memory of 2000 K bytes\n$");
 }
 
 TEST_F(LoadText, MissingOrNonRegularFileIsNotFound) {
