@@ -167,12 +167,13 @@ struct TextBlock {
 
   std::size_t room() const { return capacity - 1 - length; }
 
-  // Appends n kept bytes beyond the block's room.
-  void appendBeyond(const char* kept, std::size_t n) {
+  // Appends n kept bytes beyond the block's room, making room for a chunk
+  // more at least.
+  void appendBeyond(const char* kept, std::size_t n, std::size_t chunk) {
     if (n > kMaxTextLen - length) memoryExhausted(std::size_t{kMaxTextLen} + 2, false);
-    // Half again as much room, so that a file that keeps growing while it is
-    // read still costs time in proportion to its length.
-    const std::size_t wanted = std::max(length + n + 1, capacity + capacity / 2);
+    // At least half again as much room, so that a file that keeps growing
+    // while it is read still costs time in proportion to its length.
+    const std::size_t wanted = std::max(length + n + 1, capacity + std::max(capacity / 2, chunk));
     capacity = std::min<std::size_t>(wanted, std::size_t{kMaxTextLen} + 1);
     bytes = static_cast<char*>(moremem(bytes, static_cast<int>(capacity)));
     std::memcpy(bytes + length, kept, n);
@@ -193,7 +194,7 @@ bool readText(std::FILE* file, TextBlock* block) {
       const std::size_t n = std::fread(probe, 1, std::min(chunk, sizeof probe), file);
       if (n == 0) break;
       const std::size_t kept = keepTextBytes(probe, n, &ended);
-      if (kept > 0) block->appendBeyond(probe, kept);
+      if (kept > 0) block->appendBeyond(probe, kept, chunk);
       continue;
     }
     const std::size_t wanted = std::min(chunk, block->room());
