@@ -2,8 +2,10 @@
 # Benchmarks the scan on the letters of the King James Bible: the plain loop
 # against the joined scan in the same run, the joined scan on the text
 # repeated 16 and 32 times, the memory that hits take, one thread against
-# all, the listing after a q, Ctrl-C latency, the loader's peak memory, and
-# the real program on a scripted session. Prints Markdown tables.
+# all, the listing after a q, Ctrl-C latency, the loader's peak memory, the
+# real program loading the text repeated 160 and 600 times (and a Ctrl-C
+# while it loads), and the real program on a scripted session. Prints
+# Markdown tables.
 # Usage: bench/run.sh [fast-runs (default 3)]
 #
 # The corpus comes from Debian's bible-kjv-text (read through the bible
@@ -12,7 +14,8 @@
 # all skips (estimated at 42 to 49 minutes in the README's runs on a 2-core
 # machine) is not run whole: a sample of its skips is timed and scaled by the
 # number of start positions, and marked "est.". The texts repeated 16 and 32
-# times (51.5 and 103 MB) are made here from the corpus and never committed.
+# times (51.5 and 103 MB), and 160 and 600 times (515.6 MB and 1.93 GB) for
+# loading, are made here from the corpus and never committed.
 # The machine may be shared: the joined scan's time is the best of its runs,
 # its processor time (all threads, user and system) is given beside it, and
 # the first line of the report gives the load average at the start.
@@ -199,6 +202,53 @@ echo "| Loading | File | Peak memory | Peak / file |"
 echo "|---|---|---|---|"
 printf '| the verses, line breaks and all | %s | %s | %s |\n' "$(mb "$file_bytes")" "$(mb "$peak")" \
   "$(awk -v p="$peak" -v f="$file_bytes" 'BEGIN { printf "%.2f", p / f }')"
+
+# The real program loading the repeated letters, with q alone: the best of
+# the runs (the file is in the page cache after the first). The letters have
+# no line breaks, so the text and the kind map each take the file's size.
+echo
+echo "| Loading, the real program with \`q\` alone | File | Best time | Processor time | Peak memory | Peak / (text + kind map) | Target |"
+echo "|---|---|---|---|---|---|---|"
+best_program() {  # text: the fastest of the runs
+  local best="" line
+  for _ in $(seq "$fast_runs"); do
+    line=$("$bench" program "$build/elsScan" "$1" -1)
+    if [ -z "$best" ] || awk -v a="$(value seconds "$line")" -v b="$(value seconds "$best")" \
+        'BEGIN { exit !(a < b) }'; then
+      best=$line
+    fi
+  done
+  echo "$best"
+}
+for workload in "160 at most 0.6 s; at most 1.05" "600 at most 2.5 s"; do
+  set -- $workload
+  times=$1
+  shift
+  text=$(repeated "$times")
+  line=$(best_program "$text")
+  [ "$times" = 160 ] && load160=$(value seconds "$line")
+  file_bytes=$(wc -c < "$text")
+  printf '| King James letters x %s | %s | %s%s | %s | %s | %s | %s |\n' "$times" \
+    "$(mb "$file_bytes")" "$(secs "$(value seconds "$line")")" \
+    "$([ "$(value status "$line")" = 0 ] || echo " (status $(value status "$line"))")" \
+    "$(secs "$(value cpu_seconds "$line")")" \
+    "$(mb "$(value peak_bytes "$line")")" \
+    "$(awk -v p="$(value peak_bytes "$line")" -v f="$file_bytes" 'BEGIN { printf "%.3f", p / (2 * f) }')" \
+    "$*"
+done
+
+# Ctrl-C 0.3 s into loading, and (as a fast load may be over by then)
+# halfway through the best load above.
+echo
+echo "| Ctrl-C while loading x 160 | Sent after | Still loading | Time from SIGINT to the exit | Exit status | Target |"
+echo "|---|---|---|---|---|---|"
+text=$(repeated 160)
+for delay in 0.3 "$(awk -v s="$load160" 'BEGIN { printf "%.3f", s / 2 }')"; do
+  line=$("$bench" program "$build/elsScan" "$text" "$delay")
+  printf '| King James letters x 160 | %s s | %s | %s ms | %s | under 100 ms |\n' "$delay" \
+    "$([ "$(value prompted "$line")" = 0 ] && echo yes || echo "no: the prompt had come")" \
+    "$(value latency_ms "$line")" "$(value status "$line")"
+done
 
 # The real program: a search and a listing again of its 53,067 hits, each
 # page answered with an empty line, then q; all output to /dev/null.

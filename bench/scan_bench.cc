@@ -10,8 +10,11 @@
 //   scan_bench sample <text> <string> <all_skips 0|1> <skips per direction>
 //   scan_bench interrupt <text> <string> <all_skips 0|1> <trials>
 //   scan_bench load <file>
+//   scan_bench program <elsScan> <text> <seconds before a Ctrl-C, or -1>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -261,6 +264,67 @@ int runLoad(int argc, char** argv) {
   return 0;
 }
 
+// The real program on a text with the command q alone: its time from start
+// to exit, its processor time (user and system) and its peak memory (the
+// child's largest resident set). With a
+// delay of 0 or more it gets no command, a real SIGINT after the delay
+// instead, and the time from the signal to its exit is measured too; the
+// load was still running then if the program never wrote its prompt.
+int runProgramOnce(int argc, char** argv) {
+  if (argc != 5) return 2;
+  const double delay = std::atof(argv[4]);
+  int in[2];
+  int err[2];
+  if (pipe(in) != 0 || pipe(err) != 0) return 2;
+  const Clock::time_point start = Clock::now();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(in[0], 0);
+    dup2(err[1], 2);
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(null, 1);
+    for (const int fd : {in[0], in[1], err[0], err[1], null}) close(fd);
+    execl(argv[2], argv[2], argv[3], static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(in[0]);
+  close(err[1]);
+  Clock::time_point sent = start;
+  if (delay < 0) {
+    if (write(in[1], "q\n", 2) != 2) return 2;
+  } else {
+    std::this_thread::sleep_for(std::chrono::duration<double>(delay));
+    sent = Clock::now();
+    kill(pid, SIGINT);
+  }
+  // The prompt, or the memory message, is all the program writes there.
+  std::string messages;
+  char buffer[4096];
+  for (ssize_t n; (n = read(err[0], buffer, sizeof buffer)) > 0;) {
+    messages.append(buffer, static_cast<std::size_t>(n));
+  }
+  int status = 0;
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
+  const Clock::time_point ended = Clock::now();
+  close(in[1]);
+  close(err[0]);
+  const auto seconds = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+  };
+  std::printf("seconds=%.4f cpu_seconds=%.4f peak_bytes=%lld status=%d prompted=%d",
+              secondsSince(start), seconds(usage.ru_utime) + seconds(usage.ru_stime),
+              static_cast<long long>(usage.ru_maxrss) * 1024,
+              WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status),
+              messages.find("command: ") != std::string::npos ? 1 : 0);
+  if (delay >= 0) {
+    std::printf(" latency_ms=%.2f",
+                std::chrono::duration<double, std::milli>(ended - sent).count());
+  }
+  std::printf("\n");
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -271,5 +335,6 @@ int main(int argc, char** argv) {
   if (mode == "interrupt") return runInterrupt(argc, argv);
   if (mode == "load") return runLoad(argc, argv);
   if (mode == "quit") return runQuit(argc, argv);
+  if (mode == "program") return runProgramOnce(argc, argv);
   return 2;
 }

@@ -11,17 +11,32 @@
 inline constexpr int kMaxTextLen = INT_MAX - 4096;
 
 // Reads the regular file at path as bytes and returns its text as one
-// NUL-terminated line in a getmem block that the caller owns: the data ends at
-// the first byte 0x1A and the text at the first NUL; every CR and LF is
-// dropped, and while removeSpaces is set every byte of value 0x20 or below
-// too. A missing, unreadable or non-regular file, or one whose reading fails
-// part way, gives null after the message "<path>: not found\n". A text longer
-// than kMaxTextLen ends the program with the memory message.
+// NUL-terminated line in a heap block that the caller owns (std::free): the
+// data ends at the first byte 0x1A and the text at the first NUL; every CR and
+// LF is dropped, and while removeSpaces is set every byte of value 0x20 or
+// below too. The block is sized once from the file's size and filtered in
+// place, so that loading takes little more than the text's own room; a file
+// that turns out longer or shorter than its size said is still read whole. A
+// missing, unreadable or non-regular file, or one whose reading fails part
+// way, gives null after the message "<path>: not found\n". A text longer than
+// kMaxTextLen, or a block that the memory budget refuses, ends the program
+// with the memory message. A Ctrl-C during the load ends the program
+// (pollInterrupt) before the next chunk.
 char* loadText(const char* path);
 
-// Returns a new getmem block as long as text, holding per byte of text '0'
-// (single byte), '1' (Shift-JIS lead byte followed by a byte other than the
-// terminator) or '2' (the byte after a lead byte), NUL-terminated.
+// Returns a new heap block as long as text (std::free), holding per byte of
+// text '0' (single byte), '1' (Shift-JIS lead byte followed by a byte other
+// than the terminator) or '2' (the byte after a lead byte), NUL-terminated.
+// Polls for Ctrl-C as the loader does.
 char* makeKindMap(const char* text);
+
+// The loader's sizes and its test hook; the program never changes them.
+struct LoaderTuning {
+  int chunk_bytes;      // bytes read at a time, and bytes of the kind map made,
+                        // between two polls for Ctrl-C; 1 or more
+  void (*poll_hook)();  // when set, called right before every such poll
+};
+
+extern LoaderTuning loaderTuning;
 
 #endif  // SRC_TEXT_LOADER_H_

@@ -1,6 +1,7 @@
 #include "util/platform.h"
 
 #if defined(_WIN32)
+#include <io.h>
 #include <windows.h>
 
 #include <cstring>
@@ -74,6 +75,26 @@ bool isRegularFile(const char* path) {
   struct stat info;
   return stat(path, &info) == 0 && S_ISREG(info.st_mode);
 #endif
+}
+
+bool regularFileSize(std::FILE* file, std::uint64_t* size) {
+#if defined(_WIN32)
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+  if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  LARGE_INTEGER bytes;
+  if (!GetFileInformationByHandle(handle, &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !GetFileSizeEx(handle, &bytes) ||
+      bytes.QuadPart < 0) {
+    return false;
+  }
+  *size = static_cast<std::uint64_t>(bytes.QuadPart);
+#else
+  struct stat info;
+  if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) return false;
+  *size = static_cast<std::uint64_t>(info.st_size);
+#endif
+  return true;
 }
 
 #if defined(_WIN32)

@@ -4,11 +4,18 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 // True when path names an existing regular file: not a directory, a device or
 // a pipe. On Windows a name that the system maps to a device (NUL, CON, COM1,
 // also as "nul.txt") is a device wherever it stands, and is never opened.
 bool isRegularFile(const char* path);
+
+// Asks the system, through the open file's own handle, whether file is a
+// regular file and how many bytes it holds. True and *size when it is; false
+// when it is not a regular file or the system does not tell. The file may
+// still grow or shrink afterwards.
+bool regularFileSize(std::FILE* file, std::uint64_t* size);
 
 // What the system says about the memory this process may use, in bytes.
 struct MemoryStatus {

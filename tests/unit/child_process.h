@@ -14,6 +14,8 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -29,19 +31,10 @@ class ChildProcess {
 
   // Starts argv[0] with the arguments argv. On failure pid() is -1.
   explicit ChildProcess(const std::vector<std::string>& argv, Input input = Input::kPipe) {
-    int in[2], out[2], err[2];
-    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
-      return;
-    }
     std::vector<char*> args;
     for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
-    pid_ = fork();
-    if (pid_ == 0) {
-      // Only async-signal-safe calls from here to exec.
-      dup2(in[0], 0);
-      dup2(out[1], 1);
-      dup2(err[1], 2);
+    start([&args, input] {
       if (input == Input::kNonBlockingPipe) fcntl(0, F_SETFL, fcntl(0, F_GETFL) | O_NONBLOCK);
       if (input == Input::kDirectory) {
         const int root = open("/", O_RDONLY);
@@ -49,21 +42,16 @@ class ChildProcess {
         close(root);
       }
       if (input == Input::kClosed) close(0);
-      // Ignored or blocked signals would survive the exec.
-      ::signal(SIGPIPE, SIG_DFL);
-      ::signal(SIGINT, SIG_DFL);
-      sigset_t none;
-      sigemptyset(&none);
-      sigprocmask(SIG_SETMASK, &none, nullptr);
       execv(args[0], args.data());
       _exit(127);
-    }
-    close(in[0]);
-    close(out[1]);
-    close(err[1]);
-    input_ = in[1];
-    output_ = out[0];
-    error_ = err[0];
+    });
+  }
+
+  // Runs run() in a copy of this process, which then ends with its result
+  // through std::exit, as a program's main would. Only for a test process
+  // that runs no other thread. On failure pid() is -1.
+  explicit ChildProcess(const std::function<int()>& run) {
+    start([&run] { std::exit(run()); });
   }
 
   ChildProcess(const ChildProcess&) = delete;
@@ -157,6 +145,41 @@ class ChildProcess {
   }
 
  private:
+  // Forks with the three pipes in place of the child's standard streams and
+  // the default handling of every signal; in_child() must not return.
+  template <typename InChild>
+  void start(const InChild& in_child) {
+    int in[2], out[2], err[2];
+    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
+      return;
+    }
+    std::fflush(stdout);
+    std::fflush(stderr);
+    pid_ = fork();
+    if (pid_ == 0) {
+      // Only async-signal-safe calls from here to an exec.
+      dup2(in[0], 0);
+      dup2(out[1], 1);
+      dup2(err[1], 2);
+      // Without an exec to close them, the pipes' other ends would keep the
+      // child's standard input from ever ending.
+      for (const int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
+      // Ignored or blocked signals would survive the exec.
+      ::signal(SIGPIPE, SIG_DFL);
+      ::signal(SIGINT, SIG_DFL);
+      sigset_t none;
+      sigemptyset(&none);
+      sigprocmask(SIG_SETMASK, &none, nullptr);
+      in_child();
+    }
+    close(in[0]);
+    close(out[1]);
+    close(err[1]);
+    input_ = in[1];
+    output_ = out[0];
+    error_ = err[0];
+  }
+
   // Reads whatever the child has written, waiting until the deadline at
   // most. False when the deadline passed or both pipes are at their end.
   bool pump(Clock::time_point deadline) {

@@ -14,6 +14,9 @@ inline std::string writeTempFile(const std::string& bytes) {
   const std::string path = testing::TempDir() +
                            testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
                            std::to_string(getpid());
+  // A new file rather than the old one cut to nothing, which the file system
+  // may write out to disk before it lets the next open go on.
+  std::remove(path.c_str());
   std::FILE* file = std::fopen(path.c_str(), "wb");
   EXPECT_NE(file, nullptr) << path;
   if (file != nullptr) {
