@@ -4,6 +4,9 @@
 #ifndef SRC_UTIL_CONSOLE_PLATFORM_H_
 #define SRC_UTIL_CONSOLE_PLATFORM_H_
 
+#include <cstddef>
+#include <cstdio>
+
 // Sets the standard streams up, once, before anything is written. Standard
 // error is unbuffered, so that every message stands after everything written
 // before it on either stream when both go to one file or pipe. On Windows
@@ -27,5 +30,12 @@ inline constexpr int kInputInterrupted = -2;
 // Reads the next byte of standard input: the byte (0 to 255), EOF at the end
 // of input or after a read error, or kInputInterrupted.
 int readInputByte();
+
+// Writes n bytes to stream after what it holds already, carrying on after a
+// write that a signal cut short, before its first byte or after some. On
+// Unix-like systems the bytes bypass the stream's buffer, which the C library
+// may drop when a signal cuts its write short. Returns false when a write
+// failed for good, with errno telling why. Takes no memory from the heap.
+bool writeStream(std::FILE* stream, const char* bytes, std::size_t n);
 
 #endif  // SRC_UTIL_CONSOLE_PLATFORM_H_
