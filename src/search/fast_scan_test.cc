@@ -73,8 +73,11 @@ class FastScan : public testing::Test {
     out.marks = testing::internal::GetCapturedStderr();
     out.searching_after = searching;
     out.interrupted_after = interrupted;
-    for (int index = 0; index < list.count(); ++index) {
-      out.hits.emplace_back(list.at(index).skip, list.at(index).pos);
+    out.hits.reserve(static_cast<std::size_t>(list.count()));
+    for (int r = 0; r < list.runCount(); ++r) {
+      for (int index = list.run(r).first; index < list.runEnd(r); ++index) {
+        out.hits.emplace_back(list.run(r).skip, list.pos(index));
+      }
     }
     return out;
   }
@@ -369,9 +372,13 @@ TEST_F(FastScan, CtrlCAtAnyPollLeavesAPlainStopStateAndClearsBothFlags) {
     shuffleTuning();
     polls_left = -1;
     const Outcome full = run(findSequencesPlain, c);
-    polls_left = pick(0, 3) == 0 ? 0 : pick(0, 60);
+    const long polls = pick(0, 3) == 0 ? 0 : pick(0, 60);
+    polls_left = polls;
+    const Outcome plain_stopped = run(findSequencesPlain, c);
+    polls_left = polls;
     const Outcome stopped = run(findSequences, c);
     polls_left = -1;
+    ASSERT_TRUE(isPlainStopState(plain_stopped, full, c)) << describe(c);
     ASSERT_TRUE(isPlainStopState(stopped, full, c))
         << describe(c) << "; marks " << stopped.marks << " of " << full.marks << ", hits "
         << stopped.hits.size() << " of " << full.hits.size();
