@@ -17,7 +17,9 @@ T* grow(T* array, int* capacity, int wanted) {
   long long entries = std::max(16LL, 2LL * *capacity);
   entries = std::max<long long>(entries, wanted);
   const long long bytes = entries * static_cast<long long>(sizeof(T));
+  // GCOVR_EXCL_BR_START: more than 268 million runs or chunks, which no test can make
   if (bytes > INT_MAX) memoryExhausted(static_cast<std::size_t>(bytes), false);
+  // GCOVR_EXCL_BR_STOP
   const int kept = *capacity;
   *capacity = static_cast<int>(entries);
   if (static_cast<std::size_t>(bytes) < kLargeBlockBytes) {

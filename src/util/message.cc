@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "util/compiler.h"
 #include "util/console_platform.h"
 
 std::FILE* errfp = nullptr;
@@ -95,6 +96,7 @@ void outputFailed(int error) {
     }
   }
   restoreConsole();
+  ELSSCAN_FLUSH_COVERAGE();
   std::_Exit(1);
 }
 
