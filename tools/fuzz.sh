@@ -45,7 +45,8 @@ for case in sorted(os.listdir(cases)):
     for n, line in enumerate(script.split(b"\n")):
         if line.startswith(b"/") and len(line) > 2:
             pattern = line[1:].split(b"/a")[0][:255]
-            scan = bytes([n * 37 % 256, 7, 20, 0 if line.endswith(b"/a") else 50, len(pattern)])
+            scan = bytes([n * 37 % 256, 7, 20, 0 if line.endswith(b"/a") else 50, len(pattern),
+                          n * 11 % 256])
             open(os.path.join(seeds, "fast_scan", f"{case}_{n}"), "wb").write(
                 scan + pattern + text[:2000])
 PY

@@ -10,6 +10,8 @@
 #     package  build, plus mandoc and groff to check the manual page, and file
 #              and dpkg-dev for cpack's Debian package
 #     format   clang-format, to check the layout of the C++ files
+#     coverage build, plus gcovr, to report the tests' coverage
+#              (tools/coverage.sh)
 #     clang    build, plus clang with its sanitizer and fuzzer runtimes (for
 #              tools/fuzz.sh and tools/test.sh --tsan)
 #     windows  build, plus the MinGW-w64 cross compiler (posix threads) and
@@ -40,6 +42,7 @@ for step in "$@"; do
       want_command python3 python3
       ;;
     bench) want_file /usr/include/benchmark/benchmark.h libbenchmark-dev ;;
+    coverage) want_command gcovr gcovr ;;
     package)
       want_command mandoc mandoc
       want_command groff groff-base
@@ -59,7 +62,7 @@ for step in "$@"; do
       want_command script bsdutils
       ;;
     *)
-      echo "install-deps.sh: unknown step '$step' (build, test, bench, package, format, clang, windows)" >&2
+      echo "install-deps.sh: unknown step '$step' (build, test, bench, package, format, coverage, clang, windows)" >&2
       exit 2
       ;;
   esac

@@ -7,6 +7,8 @@
 #   tools/test.sh --tsan      the scan and Ctrl-C tests under ThreadSanitizer (clang) in build-tsan/
 #   tools/test.sh --windows   the Windows program cross-built with MinGW-w64 in
 #                             build-windows/, every test run under Wine
+# Each run ends with a line that names the widths of the masks' steps (56,
+# 256, 512 skips) whose tests ran, and why any were skipped.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh test
@@ -27,7 +29,7 @@ case "${1:-}" in
     build=build-tsan
     flags=(-DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DELSSCAN_TSAN=ON
            -DELSSCAN_TESTS=ON)
-    tests=(-R '^(FastScan|FindSequences|SearchBoth|Interrupt|MemoryExhausted|BinarySemaphore)\.')
+    tests=(-R '^(FastScan|Steps/FastScanWidth|FindSequences|SearchBoth|Interrupt|MemoryExhausted|BinarySemaphore)\.')
     ;;
   --windows)
     tools/install-deps.sh windows
@@ -37,6 +39,33 @@ case "${1:-}" in
     ;;
 esac
 [ -n "${CI:-}" ] && flags+=(-DCMAKE_COMPILE_WARNING_AS_ERROR=ON)
+
+# Which widths of the masks' steps the tests just run took, from CTest's log:
+# "ran", "failed", or "skipped" with the reason that the test gave.
+report_step_widths() {
+  local log=Testing/Temporary/LastTest.log
+  [ -f "$log" ] || return 0
+  tr -d '\r' < "$log" | awk '
+    / Test: .*FastScanWidth\..*\/Of[0-9]+Skips$/ {
+      match($0, /Of[0-9]+Skips$/)
+      width = substr($0, RSTART + 2, RLENGTH - 7) + 0
+      widths[width] = 1
+      next
+    }
+    width == "" { next }
+    /: Skipped$/ { getline; if (!(width in state)) state[width] = "skipped (" $0 ")"; next }
+    /^\[       OK \]/ { if (state[width] !~ /failed/) state[width] = "ran"; next }
+    /^\[  FAILED  \]/ { state[width] = "failed"; next }
+    /^<end of output>/ { width = "" }
+    END {
+      line = ""
+      for (w = 1; w <= 4096; ++w) {
+        if (!(w in widths)) continue
+        line = line (line == "" ? "" : ", ") w " skips " (w in state ? state[w] : "failed")
+      }
+      print "Steps of the masks: " (line == "" ? "no width test ran" : line)
+    }'
+}
 
 cmake -S . -B "$build" "${flags[@]}" >/dev/null
 cmake --build "$build" -j "$(nproc)"
@@ -52,8 +81,12 @@ if [ "${1:-}" = "--windows" ]; then
   trap '/usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
   status=0
   ctest --output-on-failure -j "$(nproc)" || status=$?
+  report_step_widths
   echo "Skipped on Windows:"
   ctest -V -R '^(skipped|script)\.' 2>/dev/null | sed -n 's/^[0-9]*: skipped on Windows: /  /p'
   exit $status
 fi
-ctest --output-on-failure -j "$(nproc)" "${tests[@]}"
+status=0
+ctest --output-on-failure -j "$(nproc)" "${tests[@]}" || status=$?
+report_step_widths
+exit $status

@@ -17,7 +17,9 @@ T* grow(T* array, int* capacity, int wanted) {
   long long entries = std::max(16LL, 2LL * *capacity);
   entries = std::max<long long>(entries, wanted);
   const long long bytes = entries * static_cast<long long>(sizeof(T));
+  // GCOVR_EXCL_BR_START: more than 268 million runs or chunks, which no test can make
   if (bytes > INT_MAX) memoryExhausted(static_cast<std::size_t>(bytes), false);
+  // GCOVR_EXCL_BR_STOP
   const int kept = *capacity;
   *capacity = static_cast<int>(entries);
   if (static_cast<std::size_t>(bytes) < kLargeBlockBytes) {
@@ -31,6 +33,10 @@ T* grow(T* array, int* capacity, int wanted) {
 }
 
 }  // namespace
+
+HitList::HitList(int chunk_shift)
+    : chunk_shift_(static_cast<unsigned>(std::clamp(chunk_shift, 0, kChunkShift))),
+      chunk_mask_((1u << chunk_shift_) - 1) {}
 
 void HitList::clear() {
   for (int c = 0; c < chunk_count_; ++c) std::free(chunks_[c]);
@@ -51,16 +57,16 @@ void HitList::reserve(long long n) {
     // Hit numbers are ints: a list this long cannot be numbered.
     memoryExhausted(static_cast<std::size_t>(wanted) * sizeof(int), false);
   }
-  const auto chunks = static_cast<int>((wanted + kChunkHits - 1) >> kChunkShift);
+  const auto chunks = static_cast<int>((wanted + chunk_mask_) >> chunk_shift_);
+  const std::size_t chunk_bytes = (std::size_t{1} << chunk_shift_) * sizeof(int);
   while (chunk_count_ < chunks) {
     if (chunk_count_ == chunk_capacity_) chunks_ = grow(chunks_, &chunk_capacity_, chunks);
     // No zero fill: every slot is written before it is read. The first
     // chunk takes its pages as they are written, so that a short list holds
     // only what it uses; a list that needs more is long, and its other
     // chunks are large blocks, which spare most of their page faults.
-    constexpr std::size_t kChunkBytes = kChunkHits * sizeof(int);
-    void* chunk = chunk_count_ == 0 ? allocateBlock(kChunkBytes) : allocateLargeBlock(kChunkBytes);
-    if (chunk == nullptr) memoryExhausted(kChunkBytes, false);
+    void* chunk = chunk_count_ == 0 ? allocateBlock(chunk_bytes) : allocateLargeBlock(chunk_bytes);
+    if (chunk == nullptr) memoryExhausted(chunk_bytes, false);
     chunks_[chunk_count_++] = static_cast<int*>(chunk);
   }
 }
@@ -83,8 +89,8 @@ void HitList::appendRun(int skip, const int* positions, int n) {
   reserve(n);
   startRun(skip);
   while (n > 0) {
-    const int in_chunk = count_ & (kChunkHits - 1);
-    const int room = std::min(n, kChunkHits - in_chunk);
+    const auto in_chunk = static_cast<int>(static_cast<unsigned>(count_) & chunk_mask_);
+    const int room = std::min(n, static_cast<int>(chunk_mask_) + 1 - in_chunk);
     std::memcpy(&pos(count_), positions, static_cast<std::size_t>(room) * sizeof(int));
     positions += room;
     count_ += room;

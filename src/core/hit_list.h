@@ -19,9 +19,10 @@
 
 class HitList {
  public:
-  // Hits per chunk of positions. A chunk is one heap block within the
-  // memory budget (util/memory.h), without a zero fill, and a large block
-  // but for the first; a list holds at most one chunk that is not full.
+  // Hits per chunk of positions in the program's lists. A chunk is one heap
+  // block within the memory budget (util/memory.h), without a zero fill, and
+  // a large block but for the first; a list holds at most one chunk that is
+  // not full.
   static constexpr int kChunkShift = 20;
   static constexpr int kChunkHits = 1 << kChunkShift;
   // Most hits of both readings together: a listing numbers them on from the
@@ -35,7 +36,10 @@ class HitList {
     int first;
   };
 
-  HitList() = default;
+  HitList() : HitList(kChunkShift) {}
+  // A list whose chunks hold 1 << chunk_shift hits (0 to kChunkShift): tests
+  // take small chunks, so that a short list meets their edges.
+  explicit HitList(int chunk_shift);
   ~HitList() { clear(); }
   HitList(const HitList&) = delete;
   HitList& operator=(const HitList&) = delete;
@@ -75,8 +79,29 @@ class HitList {
   int runEnd(int r) const { return r + 1 < run_count_ ? runs_[r + 1].first : count_; }
 
   // The position of the hit at index, to read or to change in place.
-  int& pos(int index) { return chunks_[index >> kChunkShift][index & (kChunkHits - 1)]; }
-  int pos(int index) const { return chunks_[index >> kChunkShift][index & (kChunkHits - 1)]; }
+  int& pos(int index) { return slots()[index]; }
+  int pos(int index) const { return slots()[index]; }
+
+  // The slots of the hits appended so far, by index, for a loop that writes
+  // many of them: a local copy keeps the chunks' layout in registers while
+  // the loop stores positions. Valid until the next append or clear.
+  class Slots {
+   public:
+    int& operator[](int index) const {
+      const auto i = static_cast<unsigned>(index);
+      return chunks_[i >> shift_][i & mask_];
+    }
+
+   private:
+    friend class HitList;
+    Slots(int* const* chunks, unsigned shift, unsigned mask)
+        : chunks_(chunks), shift_(shift), mask_(mask) {}
+
+    int* const* chunks_;
+    unsigned shift_;
+    unsigned mask_;
+  };
+  Slots slots() const { return {chunks_, chunk_shift_, chunk_mask_}; }
 
  private:
   // Makes room for n more hits; ends the program through the allocator's
@@ -84,9 +109,11 @@ class HitList {
   void reserve(long long n);
   void startRun(int skip);
 
+  unsigned chunk_shift_;  // log2 of the hits per chunk
+  unsigned chunk_mask_;   // the hits per chunk less 1
   int count_ = 0;
   int limit_ = kMaxHits;
-  int** chunks_ = nullptr;  // chunk_count_ chunks of kChunkHits positions
+  int** chunks_ = nullptr;  // chunk_count_ chunks of chunk_mask_ + 1 positions
   int chunk_count_ = 0;
   int chunk_capacity_ = 0;  // entries of chunks_
   Run* runs_ = nullptr;

@@ -56,6 +56,8 @@ TEST(HitList, BulkAppendsSpanChunksAndJoinTheRunOfTheirSkip) {
   EXPECT_EQ(list.at(2 * kChunk + 3).skip, 2);
   EXPECT_EQ(list.at(2 * kChunk + 4).skip, 3);
   EXPECT_EQ(list.at(2 * kChunk + 5).pos, 12);
+  list.appendRun(4, positions.data(), 0);  // no hits: no run
+  EXPECT_EQ(list.runCount(), 2);
 
   list.clear();
   EXPECT_TRUE(list.empty());
@@ -77,6 +79,18 @@ TEST(HitList, RunsSurviveTheMoveOfTheirArrayIntoALargeBlock) {
     EXPECT_EQ(list.at(index).pos, 10 * (index + 1)) << index;
     EXPECT_EQ(list.run(index).first, index) << index;
   }
+}
+
+TEST(HitListDeathTest, RunsThatCannotMoveIntoALargeBlockEndWithTheMemoryMessage) {
+  // 1 MB of room above the reserve: the runs' array grows to 1 MB, and its
+  // next size, a large block of 2 MB, is refused.
+  EXPECT_EXIT(
+      {
+        setMemoryStatusSource([] { return MemoryStatus{true, (65 << 20), 1 << 30}; });
+        HitList list(10);
+        for (int skip = 1; skip <= 300000; ++skip) list.append(skip, skip);
+      },
+      testing::ExitedWithCode(1), "^cannot get the memory of 2097 K bytes\n$");
 }
 
 TEST(HitListDeathTest, AppendingPastTheLimitEndsWithTheMemoryMessage) {

@@ -97,6 +97,31 @@ TEST_F(Grid, WindowMovesUpAtTheEndOfTheText) {
             "mnop<q>rs<t>uv\n");
 }
 
+// A skip equal to the width is not below it: the rows are skip long and the
+// start's column places the window, which for an even number of letters is
+// not the center's.
+TEST_F(Grid, HitWhoseSkipEqualsTheWidthIsPlacedByItsStartColumn) {
+  const struct {
+    const char* pattern;
+    int center;
+    const char* expected;
+  } cases[] = {{"abcd", 27,
+                "[skip=10, string=(12,27,42), top=-3, return=10]\n"
+                "    abcdef\n"
+                "ghijk<l>mnop\n"
+                "qrstu<v>wxyz\n"
+                "abcde<f>ghij\n"},
+               {"abc", 22,
+                "[skip=10, string=(12,22,32), top=-3, return=10]\n"
+                "    abcdef\n"
+                "ghijk<l>mnop\n"
+                "qrstu<v>wxyz\n"
+                "abcde<f>ghij\n"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(hitWindow(10, 12, c.center, 4, c.pattern), c.expected) << c.pattern;
+  }
+}
+
 TEST_F(Grid, ReturnLengthBelowTheWidthShowsOverlapHighlightedTwice) {
   fix(1, 8);
   EXPECT_EQ(hitWindow(3, 3, 7, 2, "abcd"),
@@ -195,6 +220,16 @@ TEST_F(Grid, SelectionWindowInAFixedAreaMovesUpNearTheEnd) {
             "wxyza<b>cd<e>f\n"
             "g<h>ijklmnop\n"
             "qrstuv\n");
+}
+
+TEST_F(Grid, SelectionWindowMarksLettersInItsLastColumn) {
+  fix(1, 10);
+  select({{10, 10, 3, nullptr}});
+  EXPECT_EQ(selectionWindow(3),
+            "[top=1, return=10]\n"
+            "abcdefghi<j>\n"
+            "klmnopqrs<t>\n"
+            "uvwxyzabc<d>\n");
 }
 
 TEST_F(Grid, SelectionWindowMarksAnOverlappingLetterInTheUpperRowOnly) {

@@ -11,7 +11,10 @@ void BlockHits::begin(int skips) {
 }
 
 void BlockHits::copyInto(HitList* list, int upto) {
+  // Local copies, which the stores of positions cannot change.
+  const HitList::Slots slots = list->slots();
+  int* const next = dest.data();
   for (const Found& f : found) {
-    if (f.skip_offset < upto) list->pos(dest[static_cast<std::size_t>(f.skip_offset)]++) = f.pos;
+    if (f.skip_offset < upto) slots[next[f.skip_offset]++] = f.pos;
   }
 }

@@ -13,8 +13,16 @@
 
 namespace {
 
-const FastScanTuning kTuning = {
-    JoinMethod::kCheapest, 56, 1 << 13, 1LL << 26, 1LL << 18, 1LL << 22, 0, MaskStep::kPlain};
+const FastScanTuning kTuning = {JoinMethod::kCheapest,
+                                56,
+                                1 << 13,
+                                1LL << 26,
+                                1LL << 18,
+                                1LL << 22,
+                                0,
+                                MaskStep::kPlain,
+                                kMaxPairsPerBatch,
+                                kPositionsPerPoll};
 
 TEST(NextBlockSize, GrowsWhenOneSkipAloneCostsMoreThanABlock) {
   // A rarest letter with 3 million occurrences: one skip of the masks costs
@@ -77,7 +85,7 @@ TEST(ForEachPosition, VisitsTheLastPositionsOfTheLargestText) {
   const int from = INT_MAX - 3 * kPositionsPerPoll / 2;
   long long visited = 0;
   int last = 0;
-  EXPECT_TRUE(forEachPosition(from, INT_MAX, [&](int pos) {
+  EXPECT_TRUE(forEachPosition(from, INT_MAX, kPositionsPerPoll, [&](int pos) {
     ++visited;
     last = pos;
   }));

@@ -13,15 +13,26 @@
 #include "util/interrupt.h"
 
 FastScanTuning fastScanTuning = {
-    JoinMethod::kCheapest, kSkipsPerStep, 1 << 13, 1LL << 28, 1LL << 18, 1LL << 22, 0,
-    MaskStep::kAvx512};
+    JoinMethod::kCheapest, kSkipsPerStep,     1 << 13,          1LL << 28, 1LL << 18, 1LL << 22, 0,
+    MaskStep::kAvx512,     kMaxPairsPerBatch, kPositionsPerPoll};
+
+const char* maskStepMissing(MaskStep step) {
+  if (step == MaskStep::kPlain) return nullptr;
+#if ELSSCAN_X86_VECTORS
+  if (step == MaskStep::kAvx2) return cpuHasAvx2() ? nullptr : "the processor lacks AVX2";
+  return cpuHasAvx512Vbmi2() ? nullptr : "the processor lacks AVX-512 with VBMI2";
+#else
+  return "this build has only the 56-skip steps";
+#endif
+}
 
 namespace {
 
 // The widest steps of the masks that widest allows and the processor has.
 MaskStep maskStep(MaskStep widest) {
-  if (widest >= MaskStep::kAvx512 && cpuHasAvx512Vbmi2()) return MaskStep::kAvx512;
-  if (widest >= MaskStep::kAvx2 && cpuHasAvx2()) return MaskStep::kAvx2;
+  for (MaskStep step : {MaskStep::kAvx512, MaskStep::kAvx2}) {
+    if (widest >= step && maskStepMissing(step) == nullptr) return step;
+  }
   return MaskStep::kPlain;
 }
 
@@ -109,9 +120,11 @@ void JoinScan::run(HitList* list) {
   // The set-up polls too; after a Ctrl-C it stops, and so does the loop at
   // its first poll.
   double estimated_work = 0;
+  index_.positions_per_poll = std::max(fastScanTuning.positions_per_poll, 1);
   const bool planned = last_skip_ >= 1 && planLetterIndex(job_, last_skip_, fastScanTuning.method,
                                                           &index_, &estimated_work);
   index_.step = maskStep(fastScanTuning.widest_step);
+  index_.pairs_per_batch = std::clamp(fastScanTuning.pairs_per_batch, 1, kMaxPairsPerBatch);
   int threads = 1;
   if (estimated_work >= static_cast<double>(fastScanTuning.parallel_work)) {
     threads = fastScanTuning.threads > 0 ? fastScanTuning.threads : machineScanThreads();

@@ -43,6 +43,14 @@ enum class MaskStep {
   kAvx512,  // 512, in AVX-512 vectors with the VBMI2 double shifts
 };
 
+// Null when this build and the processor take steps of the given width;
+// else why they do not, in a few words ("the processor lacks AVX2"). Safe
+// from any thread.
+const char* maskStepMissing(MaskStep step);
+
+// The most pairs that the pairs join screens in one batch.
+inline constexpr int kMaxPairsPerBatch = 256;
+
 // Choices and sizes that shape the work without changing its result; tests
 // change them to reach, on short texts, the paths that long texts take.
 struct FastScanTuning {
@@ -59,8 +67,12 @@ struct FastScanTuning {
   int threads;              // threads when they are used; 0: one per core
                             // (machineScanThreads)
   MaskStep widest_step;     // the widest steps of the masks, taken where
-                            // the processor has them, else the next
-                            // narrower
+                            // the processor has them (maskStepMissing),
+                            // else the next narrower
+  int pairs_per_batch;      // pairs screened in one batch of the pairs
+                            // join, 1 to kMaxPairsPerBatch
+  int positions_per_poll;   // positions that a pass over the text reads
+                            // between two polls; 1 or more
 };
 
 // Starts at sizes that suit long texts; the program never changes them.

@@ -1,12 +1,15 @@
 // The joined scan against the plain loop: on many random texts and strings
 // both must give the same hits, marks, messages and result, and a Ctrl-C at
 // any point must leave what the plain loop leaves when stopped at some point.
+// Small tunings (batches of pairs, chunks of the hit list, passes between
+// polls) bring the paths of long texts within reach of short ones.
 #include "search/fast_scan.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <random>
 #include <string>
 #include <utility>
@@ -14,6 +17,7 @@
 
 #include "core/hit_list.h"
 #include "core/main_info.h"
+#include "search/letter_index.h"
 #include "search/scan.h"
 #include "util/interrupt.h"
 
@@ -59,9 +63,9 @@ class FastScan : public testing::Test {
     interruptPollHook = nullptr;
   }
 
-  static Outcome run(Scan scan, const Case& c) {
+  Outcome run(Scan scan, const Case& c) const {
     mainInfo.skipLimit = c.skip_limit;
-    HitList list;
+    HitList list(chunk_shift_);
     list.append(7, 7);  // a stale hit, dropped by the scan
     Outcome out;
     testing::internal::CaptureStderr();
@@ -69,15 +73,18 @@ class FastScan : public testing::Test {
     out.marks = testing::internal::GetCapturedStderr();
     out.searching_after = searching;
     out.interrupted_after = interrupted;
-    for (int index = 0; index < list.count(); ++index) {
-      out.hits.emplace_back(list.at(index).skip, list.at(index).pos);
+    out.hits.reserve(static_cast<std::size_t>(list.count()));
+    for (int r = 0; r < list.runCount(); ++r) {
+      for (int index = list.run(r).first; index < list.runEnd(r); ++index) {
+        out.hits.emplace_back(list.run(r).skip, list.pos(index));
+      }
     }
     return out;
   }
 
   // Runs both engines on c: they must agree on the hits, the marks and the
   // result.
-  static testing::AssertionResult sameAsPlain(const Case& c) {
+  testing::AssertionResult sameAsPlain(const Case& c) const {
     const Outcome plain = run(findSequencesPlain, c);
     const Outcome fast = run(findSequences, c);
     if (fast.hits != plain.hits)
@@ -103,6 +110,15 @@ class FastScan : public testing::Test {
     fastScanTuning.parallel_work = pick(0, 1) == 0 ? 0 : 1LL << 40;
     fastScanTuning.threads = pick(1, 4);
     fastScanTuning.widest_step = randomStep();
+    shuffleSmallSizes();
+  }
+
+  // Batches of pairs, passes between polls and chunks of hits that short
+  // texts outgrow, or the program's own sizes.
+  void shuffleSmallSizes() {
+    fastScanTuning.pairs_per_batch = pick(0, 1) == 0 ? pick(1, 8) : kMaxPairsPerBatch;
+    fastScanTuning.positions_per_poll = pick(0, 1) == 0 ? pick(1, 64) : kPositionsPerPoll;
+    chunk_shift_ = pick(0, 1) == 0 ? pick(0, 5) : HitList::kChunkShift;
   }
 
   // Steps of the masks of any width that the processor has; a wider one
@@ -175,6 +191,7 @@ class FastScan : public testing::Test {
   }
 
   std::mt19937 rng_{20240611};
+  int chunk_shift_ = HitList::kChunkShift;  // of the lists that the scans fill
   FastScanTuning saved_tuning_ = {};
 };
 
@@ -226,6 +243,7 @@ TEST_F(FastScan, MatchesThePlainLoopOnLongerTextsWithOneThreeAndEightThreads) {
       fastScanTuning.max_block_skips = pick(1, 1 << 16);
       fastScanTuning.block_work = pick(50, 50000);
       fastScanTuning.widest_step = randomStep();
+      shuffleSmallSizes();
       ASSERT_TRUE(sameAsPlain(c)) << threads << " threads";
     }
   }
@@ -248,9 +266,12 @@ TEST_F(FastScan, MatchesThePlainLoopWithBlocksAtTheirEdges) {
   }
 }
 
+// One block over every skip, so that each anchor meets its partners in
+// several full batches.
 TEST_F(FastScan, AnchorsWithThousandsOfPartnersInOneBlockMatchThePlainLoop) {
   fastScanTuning.method = JoinMethod::kPairs;
-  fastScanTuning.block_work = 1 << 30;
+  fastScanTuning.min_block_skips = 1 << 30;
+  fastScanTuning.max_block_skips = 1 << 30;
   for (const char* pattern : {"AB", "ABA", "BAAB"}) {
     const Case c = {randomString("AAB", 2000), pattern, 1, 10000};
     EXPECT_EQ(run(findSequences, c).hits, run(findSequencesPlain, c).hits) << pattern;
@@ -278,6 +299,72 @@ TEST_F(FastScan, LongestStringAcceptedMatchesThePlainLoop) {
   EXPECT_EQ(fast.hits, run(findSequencesPlain, c).hits);
 }
 
+// Every width of the masks' steps by name, each over blocks that span
+// whole steps of it, the dense letters setting bits in most of them.
+class FastScanWidth : public FastScan, public testing::WithParamInterface<MaskStep> {
+ protected:
+  void SetUp() override {
+    FastScan::SetUp();
+    if (const char* missing = maskStepMissing(GetParam())) GTEST_SKIP() << missing;
+    fastScanTuning.method = JoinMethod::kMasks;
+    fastScanTuning.widest_step = GetParam();
+  }
+};
+
+TEST_P(FastScanWidth, MatchesThePlainLoopOverWholeSteps) {
+  for (int round = 0; round < 24; ++round) {
+    const std::string alphabet = randomAlphabet().substr(0, 2);
+    Case c = {randomString(alphabet, pick(600, 2500)), randomString(alphabet, pick(2, 5)), 1};
+    fastScanTuning.parallel_work = pick(0, 1) == 0 ? 0 : 1LL << 40;
+    fastScanTuning.threads = pick(1, 3);
+    fastScanTuning.min_block_skips = pick(0, 1) == 0 ? 1 << 30 : pick(1, 1200);
+    fastScanTuning.max_block_skips = 1 << 30;
+    fastScanTuning.block_hits = 1 << 30;
+    ASSERT_TRUE(sameAsPlain(c));
+  }
+}
+
+std::string widthName(const testing::TestParamInfo<MaskStep>& step) {
+  static const char* const kNames[] = {"Of56Skips", "Of256Skips", "Of512Skips"};
+  return kNames[static_cast<int>(step.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, FastScanWidth,
+                         testing::Values(MaskStep::kPlain, MaskStep::kAvx2, MaskStep::kAvx512),
+                         widthName);
+
+// The repository's sample without blanks (as -c loads it, 158,553 bytes),
+// searched for strings of rare letters (joined by pairs) and of common ones
+// (masks of 2 and 4 letters), each join forced too, with blocks of hundreds
+// of skips. The plain loop's limits keep it to about a second.
+TEST_F(FastScan, MatchesThePlainLoopOnGenesis) {
+  std::FILE* file = std::fopen(ELSSCAN_SOURCE_DIR "/samples/genesis.txt", "rb");
+  ASSERT_NE(file, nullptr);
+  std::string text;
+  for (int byte; (byte = std::fgetc(file)) != EOF;) {
+    if (byte > 0x20) text.push_back(static_cast<char>(byte));
+  }
+  std::fclose(file);
+  ASSERT_EQ(text.size(), 158553u);
+  for (const Case& c :
+       {Case{text, "Ishmael", 0, 1500}, Case{text, "the", 0, 1200}, Case{text, "there", 0, 600}}) {
+    const Outcome plain = run(findSequencesPlain, c);
+    ASSERT_GT(plain.hits.size(), 0u);
+    fastScanTuning = saved_tuning_;
+    EXPECT_EQ(run(findSequences, c).hits, plain.hits) << c.pattern << ", as the counts choose";
+    fastScanTuning.method = JoinMethod::kPairs;
+    fastScanTuning.pairs_per_batch = 16;
+    EXPECT_EQ(run(findSequences, c).hits, plain.hits) << c.pattern << ", by pairs";
+    fastScanTuning.method = JoinMethod::kMasks;
+    for (MaskStep step : {MaskStep::kPlain, MaskStep::kAvx2, MaskStep::kAvx512}) {
+      if (maskStepMissing(step) != nullptr) continue;
+      fastScanTuning.widest_step = step;
+      EXPECT_EQ(run(findSequences, c).hits, plain.hits)
+          << c.pattern << ", by masks, step " << static_cast<int>(step);
+    }
+  }
+}
+
 TEST_F(FastScan, CtrlCAtAnyPollLeavesAPlainStopStateAndClearsBothFlags) {
   interruptPollHook = countPoll;
   for (int round = 0; round < 400; ++round) {
@@ -285,9 +372,13 @@ TEST_F(FastScan, CtrlCAtAnyPollLeavesAPlainStopStateAndClearsBothFlags) {
     shuffleTuning();
     polls_left = -1;
     const Outcome full = run(findSequencesPlain, c);
-    polls_left = pick(0, 3) == 0 ? 0 : pick(0, 60);
+    const long polls = pick(0, 3) == 0 ? 0 : pick(0, 60);
+    polls_left = polls;
+    const Outcome plain_stopped = run(findSequencesPlain, c);
+    polls_left = polls;
     const Outcome stopped = run(findSequences, c);
     polls_left = -1;
+    ASSERT_TRUE(isPlainStopState(plain_stopped, full, c)) << describe(c);
     ASSERT_TRUE(isPlainStopState(stopped, full, c))
         << describe(c) << "; marks " << stopped.marks << " of " << full.marks << ", hits "
         << stopped.hits.size() << " of " << full.hits.size();

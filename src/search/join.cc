@@ -16,8 +16,6 @@
 
 namespace {
 
-// Pairs screened by their first check before the survivors get the others.
-constexpr int kPairsPerBatch = 256;
 // Costs in units of one screened pair, measured on an English text: a step
 // of the masks, setting an anchor up for a block of masks, and a hit.
 constexpr long long kStepWork = 2;
@@ -133,12 +131,13 @@ class Joiner {
   const Block& block_;
   BlockHits* out_;
   long long work_ = 0;  // kept here, not in out_, while the thread joins
-  int batch_[kPairsPerBatch];
+  int batch_[kMaxPairsPerBatch];
 };
 
 // Pairs one anchor with every partner of its class at a skip of the block
-// at which the start fits. The first check is done on every pair without a
-// branch, keeping the survivors for the other checks. Partner quotients of
+// at which the start fits. The pairs go in batches: the first check is done
+// on every pair of a batch without a branch, keeping the survivors for the
+// other checks. Partner quotients of
 // pairs that fit stay below the text's length over the spacing, so the
 // limit cannot overflow.
 void Joiner::joinPairs(int anchor) {
@@ -153,9 +152,10 @@ void Joiner::joinPairs(int anchor) {
   const int limit = quotient + last;
   const unsigned char* at = x_.text + x;
   const Check screen = x_.checks[0];
+  const int batch = x_.pairs_per_batch;
   int next = cursor;
   for (;;) {
-    const int batch_end = next + kPairsPerBatch;
+    const int batch_end = next + batch;
     int kept = 0;
     while (next < batch_end && q[next] <= limit) {
       const int skip = q[next] - quotient;

@@ -102,7 +102,7 @@ void Builder::addChecks(const std::vector<int>& indexes) {
 bool Builder::collectAnchors() {
   const unsigned char anchor_letter = letter(x_.anchor_index);
   const unsigned char* text = x_.text;
-  return forEachPosition(0, job_.text_len, [&](int pos) {
+  return forEachPosition(0, job_.text_len, x_.positions_per_poll, [&](int pos) {
     if (text[pos] == anchor_letter) x_.anchors.push_back(pos);
   });
 }
@@ -113,7 +113,7 @@ bool Builder::buildPartners(int partner_index) {
   std::vector<int> class_size(static_cast<std::size_t>(x_.spacing), 0);
   int quotient = 0;
   int residue = 0;
-  const bool counted = forEachPosition(0, job_.text_len, [&](int pos) {
+  const bool counted = forEachPosition(0, job_.text_len, x_.positions_per_poll, [&](int pos) {
     if (text[pos] != partner_letter) return;
     x_.split(pos, &quotient, &residue);
     ++class_size[static_cast<std::size_t>(residue)];
@@ -128,7 +128,7 @@ bool Builder::buildPartners(int partner_index) {
   }
   x_.partners.assign(static_cast<std::size_t>(total), INT_MAX);
   std::vector<int> fill = x_.class_start;
-  return forEachPosition(0, job_.text_len, [&](int pos) {
+  return forEachPosition(0, job_.text_len, x_.positions_per_poll, [&](int pos) {
     if (text[pos] != partner_letter) return;
     x_.split(pos, &quotient, &residue);
     x_.partners[static_cast<std::size_t>(fill[static_cast<std::size_t>(residue)]++)] = quotient;
@@ -206,7 +206,7 @@ bool Builder::fillAnchorsAndMasks() {
       if (owner[k] == self) wanted[share_letter(k)] |= k == 0 ? kAnchorBit : 1u << (k - 1);
     }
     const unsigned char* text = x_.text;
-    done[self] = forEachPosition(0, job_.text_len, [&](int pos) {
+    done[self] = forEachPosition(0, job_.text_len, x_.positions_per_poll, [&](int pos) {
       const unsigned bits = wanted[text[pos]];
       if (bits == 0) return;
       if ((bits & kAnchorBit) != 0) x_.anchors.push_back(pos);
@@ -231,7 +231,8 @@ bool planLetterIndex(const ScanJob& job, int last_skip, JoinMethod method, Lette
   const auto* text = index->text;
   ByteCounts& counts = index->letter_counts;
   counts.fill(0);
-  if (!forEachPosition(0, job.text_len, [&](int pos) { ++counts[text[pos]]; })) return false;
+  const auto count = [&](int pos) { ++counts[text[pos]]; };
+  if (!forEachPosition(0, job.text_len, index->positions_per_poll, count)) return false;
   const auto* pattern = reinterpret_cast<const unsigned char*>(job.pattern);
   std::vector<int>& by_rarity = index->by_rarity;
   by_rarity.resize(static_cast<std::size_t>(job.pattern_len));

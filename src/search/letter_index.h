@@ -30,14 +30,14 @@
 // Positions a pass over the text reads between two polls (about 0.1 ms).
 inline constexpr int kPositionsPerPoll = 1 << 16;
 
-// Calls visit(pos) for every pos from `from` to to - 1, polling between runs
-// of kPositionsPerPoll. Returns false when a Ctrl-C cut the pass short.
-// Safe for any 0 <= from <= to <= INT_MAX: no sum passes `to`.
+// Calls visit(pos) for every pos from `from` to to - 1, polling before each
+// run of per_poll positions (1 or more). Returns false when a Ctrl-C cut the
+// pass short. Safe for any 0 <= from <= to <= INT_MAX: no sum passes `to`.
 template <typename Visit>
-bool forEachPosition(int from, int to, Visit visit) {
+bool forEachPosition(int from, int to, int per_poll, Visit visit) {
   while (from < to) {
     if (scanStopRequested()) return false;
-    const int stop = from + std::min(to - from, kPositionsPerPoll);
+    const int stop = from + std::min(to - from, per_poll);
     for (int pos = from; pos < stop; ++pos) visit(pos);
     from = stop;
   }
@@ -118,6 +118,10 @@ struct LetterIndex {
   int anchor_index = 0;              // index in the string of the anchor letter
   std::vector<int> anchors;          // its positions (0-based), ascending
   std::vector<Check> checks;         // letters tested byte by byte, rarest first
+
+  // Sizes that the scan's tuning sets (FastScanTuning).
+  int pairs_per_batch = kMaxPairsPerBatch;
+  int positions_per_poll = kPositionsPerPoll;
 
   // Pairs: the partner letter stands spacing letters after the anchor.
   int spacing = 1;

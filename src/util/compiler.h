@@ -24,4 +24,14 @@
 #define ELSSCAN_SPIN_PAUSE() ((void)0)
 #endif
 
+// Writes the coverage counters out in a coverage build (gcov), and does
+// nothing in any other: call it right before std::_Exit, which skips the
+// exit handlers that would write them.
+#if defined(ELSSCAN_COVERAGE)
+extern "C" void __gcov_dump();
+#define ELSSCAN_FLUSH_COVERAGE() __gcov_dump()
+#else
+#define ELSSCAN_FLUSH_COVERAGE() ((void)0)
+#endif
+
 #endif  // SRC_UTIL_COMPILER_H_

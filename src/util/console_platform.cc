@@ -12,6 +12,7 @@
 #include <windows.h>
 #else
 #include <poll.h>
+#include <unistd.h>
 #endif
 
 #if defined(_WIN32)
@@ -113,6 +114,11 @@ int readInputByte() {
   return kInputFailed;
 }
 
+// No signal cuts a write short here: Ctrl-C runs on a thread of its own.
+bool writeStream(std::FILE* stream, const char* bytes, std::size_t n) {
+  return std::fwrite(bytes, 1, n, stream) == n;
+}
+
 #else  // Unix-like systems
 
 void setUpConsole() {
@@ -137,6 +143,22 @@ int readInputByte() {
   }
   errno = error != 0 ? error : EIO;
   return kInputFailed;
+}
+
+bool writeStream(std::FILE* stream, const char* bytes, std::size_t n) {
+  if (std::fflush(stream) != 0) return false;
+  const int descriptor = fileno(stream);
+  while (n > 0) {
+    const ssize_t done = write(descriptor, bytes, n);
+    if (done < 0) {
+      // Only an interruption is worth another try.
+      if (errno != EINTR) return false;
+      continue;
+    }
+    bytes += done;
+    n -= static_cast<std::size_t>(done);
+  }
+  return true;
 }
 
 #endif

@@ -4,6 +4,9 @@
 #ifndef SRC_UTIL_CONSOLE_PLATFORM_H_
 #define SRC_UTIL_CONSOLE_PLATFORM_H_
 
+#include <cstddef>
+#include <cstdio>
+
 // Sets the standard streams up, once, before anything is written. Standard
 // error is unbuffered, so that every message stands after everything written
 // before it on either stream when both go to one file or pipe. On Windows
@@ -33,5 +36,12 @@ inline constexpr int kInputFailed = -3;
 // input that has no byte yet but would block (left non-blocking by another
 // program) is waited for, and the wait comes back as kInputInterrupted.
 int readInputByte();
+
+// Writes n bytes to stream after what it holds already, carrying on after a
+// write that a signal cut short, before its first byte or after some. On
+// Unix-like systems the bytes bypass the stream's buffer, which the C library
+// may drop when a signal cuts its write short. Returns false when a write
+// failed for good, with errno telling why. Takes no memory from the heap.
+bool writeStream(std::FILE* stream, const char* bytes, std::size_t n);
 
 #endif  // SRC_UTIL_CONSOLE_PLATFORM_H_

@@ -3,6 +3,7 @@
 #include <csignal>
 #include <cstdlib>
 
+#include "util/compiler.h"
 #include "util/console_platform.h"
 
 #if defined(_WIN32)
@@ -37,6 +38,7 @@ void sigint(int) {
   exitPending = 1;
   if (waitingForInput != 0) {
     restoreConsole();
+    ELSSCAN_FLUSH_COVERAGE();
     std::_Exit(1);
   }
   // The same pairing with beginScan, which sets searching before it looks at

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <thread>
 
+#include "util/compiler.h"
 #include "util/console_platform.h"
 #include "util/message.h"
 
@@ -99,7 +100,10 @@ std::size_t formatExhaustion(char (&out)[80], std::size_t size, bool leading_new
 }  // namespace
 
 void memoryExhausted(std::size_t size, bool leading_newline) {
-  if (reporting) std::_Exit(1);
+  if (reporting) {
+    ELSSCAN_FLUSH_COVERAGE();
+    std::_Exit(1);
+  }
   reporting = true;
   if (exhausted.exchange(1) != 0) {
     // Another thread reports and ends the process.
@@ -113,6 +117,7 @@ void memoryExhausted(std::size_t size, bool leading_newline) {
   std::fflush(stdout);
   // Destructors and exit handlers could run under another thread's feet.
   restoreConsole();
+  ELSSCAN_FLUSH_COVERAGE();
   std::_Exit(1);
 }
 

@@ -258,6 +258,55 @@ TEST_F(MemoryExhaustion, FailedMoreMemReportsWithoutLeadingNewline) {
               "^cannot get the memory of 1500000 K bytes\n$");
 }
 
+constexpr std::align_val_t kAlign{64};
+
+// Every form of the program's new takes its block through the budget and
+// the failure hook, and the matching delete gives it back; the nothrow forms
+// give null where the others would end the program.
+TEST(OwnNew, EveryFormAllocatesAndTheNothrowFormsGiveNullOnFailure) {
+  if (!ELSSCAN_OWN_NEW) GTEST_SKIP() << "needs the program's own operator new";
+  const struct {
+    void* (*make)(std::size_t);
+    void (*free)(void*, std::size_t);
+    bool nothrow;
+    std::size_t alignment;
+  } forms[] = {
+    {[](std::size_t n) { return ::operator new(n, std::nothrow); },
+     [](void* p, std::size_t) { ::operator delete(p, std::nothrow); }, true, 16},
+    {[](std::size_t n) { return ::operator new[](n, std::nothrow); },
+     [](void* p, std::size_t) { ::operator delete[](p, std::nothrow); }, true, 16},
+    {[](std::size_t n) { return ::operator new(n, kAlign, std::nothrow); },
+     [](void* p, std::size_t) { ::operator delete(p, kAlign, std::nothrow); }, true, 64},
+    {[](std::size_t n) { return ::operator new[](n, kAlign, std::nothrow); },
+     [](void* p, std::size_t) { ::operator delete[](p, kAlign, std::nothrow); }, true, 64},
+    {[](std::size_t n) { return ::operator new(n, kAlign); },
+     [](void* p, std::size_t) { ::operator delete(p, kAlign); }, false, 64},
+    {[](std::size_t n) { return ::operator new[](n, kAlign); },
+     [](void* p, std::size_t) { ::operator delete[](p, kAlign); }, false, 64},
+// clang declares the sized forms of delete only when asked to.
+#if defined(__cpp_sized_deallocation)
+    {[](std::size_t n) { return ::operator new[](n); },
+     [](void* p, std::size_t n) { ::operator delete[](p, n); }, false, 16},
+    {[](std::size_t n) { return ::operator new(n, kAlign); },
+     [](void* p, std::size_t n) { ::operator delete(p, n, kAlign); }, false, 64},
+    {[](std::size_t n) { return ::operator new[](n, kAlign); },
+     [](void* p, std::size_t n) { ::operator delete[](p, n, kAlign); }, false, 64},
+#endif
+  };
+  for (std::size_t k = 0; k < std::size(forms); ++k) {
+    void* block = forms[k].make(100);
+    ASSERT_NE(block, nullptr) << k;
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block) % forms[k].alignment, 0u) << k;
+    forms[k].free(block, 100);
+    if (!forms[k].nothrow) continue;
+    allocationNumber = 0;
+    failingAllocation = 1;
+    block = forms[k].make(100);
+    failingAllocation = 0;
+    EXPECT_EQ(block, nullptr) << k;
+  }
+}
+
 TEST_F(MemoryExhaustion, EndfunRunsOnceBeforeTheExit) {
   EXPECT_EXIT(
       (

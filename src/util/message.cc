@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "util/compiler.h"
 #include "util/console_platform.h"
 
 std::FILE* errfp = nullptr;
@@ -73,17 +74,7 @@ void writeText(const char* text) {
 std::FILE* messageStream() { return errfp == kErrfpStdout ? stdout : stderr; }
 
 bool writeOut(std::FILE* stream, const char* bytes, std::size_t n) {
-  while (n > 0) {
-    errno = 0;
-    const std::size_t done = std::fwrite(bytes, 1, n, stream);
-    bytes += done;
-    n -= done;
-    if (n == 0) break;
-    // Only an interruption is worth another try.
-    if (errno != EINTR) return false;
-    std::clearerr(stream);
-  }
-  return true;
+  return writeStream(stream, bytes, n);
 }
 
 void flushOutput() {
@@ -105,6 +96,7 @@ void outputFailed(int error) {
     }
   }
   restoreConsole();
+  ELSSCAN_FLUSH_COVERAGE();
   std::_Exit(1);
 }
 

@@ -5,7 +5,9 @@
 // Input: byte 0 picks the join method, the thread switch, the number of
 // threads and the 256-bit steps, bytes 1 and 2 the block sizes and the hits
 // a block aims at, byte 3 the skip bound (0: all skips), byte 4 the length of
-// the search string; the string follows, and the text is the rest.
+// the search string, byte 5 the sizes that only long texts outgrow at their
+// own values (pairs per batch, hits per chunk of the list, positions between
+// polls); the string follows, and the text is the rest.
 
 #include <unistd.h>
 
@@ -20,6 +22,7 @@
 #include "core/hit_list.h"
 #include "core/main_info.h"
 #include "search/fast_scan.h"
+#include "search/letter_index.h"
 #include "search/scan.h"
 #include "util/message.h"
 
@@ -45,8 +48,8 @@ std::string takeMarks() {
 }
 
 Outcome run(int (*scan)(int, const char*, const char*, HitList*), int all_skips,
-            const std::string& pattern, const std::string& text) {
-  HitList list;
+            const std::string& pattern, const std::string& text, int chunk_shift) {
+  HitList list(chunk_shift);
   list.append(7, 7);  // a stale hit, which the scan drops
   Outcome out;
   out.result = scan(all_skips, pattern.c_str(), text.c_str(), &list);
@@ -67,7 +70,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size < 5) return 0;
+  if (size < 6) return 0;
   static constexpr JoinMethod kMethods[] = {JoinMethod::kCheapest, JoinMethod::kPairs,
                                             JoinMethod::kMasks};
   fastScanTuning.method = kMethods[data[0] % 3];
@@ -79,17 +82,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fastScanTuning.max_block_skips = 1 + data[1];
   fastScanTuning.block_work = data[2] == 255 ? 1LL << 30 : 1 + data[2] * 4;
   fastScanTuning.block_hits = data[2] == 255 ? 1LL << 30 : 1 + data[2] / 4;
+  const int batch = data[5] & 7;
+  fastScanTuning.pairs_per_batch = batch == 7 ? kMaxPairsPerBatch : 1 + batch;
+  const int chunk_shift = (data[5] >> 3 & 7) == 7 ? HitList::kChunkShift : data[5] >> 3 & 7;
+  const int poll = data[5] >> 6;
+  fastScanTuning.positions_per_poll = poll == 3 ? kPositionsPerPoll : 1 << (2 * poll);
   resetMainInfo();
   const int all_skips = data[3] == 0 ? 1 : 0;
   mainInfo.skipLimit = data[3];
-  const std::size_t pattern_len = std::min<std::size_t>(data[4], size - 5);
+  const std::size_t pattern_len = std::min<std::size_t>(data[4], size - 6);
   // Both are read as C strings, so each ends at its first NUL.
-  const std::string pattern(reinterpret_cast<const char*>(data + 5), pattern_len);
-  const std::string text(reinterpret_cast<const char*>(data + 5 + pattern_len),
-                         size - 5 - pattern_len);
+  const std::string pattern(reinterpret_cast<const char*>(data + 6), pattern_len);
+  const std::string text(reinterpret_cast<const char*>(data + 6 + pattern_len),
+                         size - 6 - pattern_len);
 
-  const Outcome plain = run(findSequencesPlain, all_skips, pattern, text);
-  const Outcome fast = run(findSequences, all_skips, pattern, text);
+  const Outcome plain = run(findSequencesPlain, all_skips, pattern, text, chunk_shift);
+  const Outcome fast = run(findSequences, all_skips, pattern, text, chunk_shift);
   if (fast.result != plain.result || fast.hits != plain.hits || fast.marks != plain.marks) {
     std::fprintf(stderr, "fast scan differs: %zu / %zu hits, marks \"%s\" / \"%s\"\n",
                  fast.hits.size(), plain.hits.size(), fast.marks.c_str(), plain.marks.c_str());

@@ -2,19 +2,25 @@
 // has not emptied standard output yet, so the listing or the grid waits in
 // the middle of a write when the signal comes. Every byte written before it
 // must still reach the reader, in order, and the program must end with
-// status 1.
+// status 1. Also the channel's write itself, cut short by signals.
 
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "unit/child_process.h"
 #include "unit/temp_file.h"
+#include "util/message.h"
 
 namespace {
 
@@ -133,6 +139,50 @@ TEST_F(BlockedOutput, CtrlCInTheMiddleOfAGridKeepsEveryRow) {
   EXPECT_EQ(ChildProcess::occurrences(child_->err(), "cannot write"), 0) << child_->err();
   // The program ends between rows.
   EXPECT_EQ(out.back(), '\n');
+}
+
+// Signals whose handler does not ask for restarted calls come every 0.1 ms
+// while the reader drains the pipe slowly: most come while a write waits on
+// the full pipe before its first byte, and it fails with EINTR.
+TEST(WriteOut, CarriesOnAfterSignalsCutItsWritesShort) {
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  std::FILE* stream = fdopen(ends[1], "w");
+  ASSERT_NE(stream, nullptr);
+  struct sigaction action {};
+  struct sigaction saved {};
+  action.sa_handler = [](int) {};
+  sigemptyset(&action.sa_mask);
+  ASSERT_EQ(sigaction(SIGUSR1, &action, &saved), 0);
+
+  std::string message(1 << 19, ' ');
+  for (std::size_t k = 0; k < message.size(); ++k) message[k] = static_cast<char>('a' + k % 23);
+  std::string received;
+  std::thread reader([&] {
+    char buffer[16384];
+    for (ssize_t n; (n = read(ends[0], buffer, sizeof buffer)) > 0;) {
+      received.append(buffer, static_cast<std::size_t>(n));
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  });
+  std::atomic<bool> writing = true;
+  const pthread_t writer = pthread_self();
+  std::thread signaller([&] {
+    while (writing) {
+      pthread_kill(writer, SIGUSR1);
+      std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+  });
+  const bool written = writeOut(stream, message.data(), message.size());
+  writing = false;
+  signaller.join();
+  std::fclose(stream);
+  reader.join();
+  sigaction(SIGUSR1, &saved, nullptr);
+  close(ends[0]);
+  EXPECT_TRUE(written);
+  EXPECT_EQ(received.size(), message.size());
+  EXPECT_EQ(firstDifference(received, message), "");
 }
 
 }  // namespace
