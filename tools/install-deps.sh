@@ -13,7 +13,8 @@
 #     clang    build, plus clang with its sanitizer and fuzzer runtimes (for
 #              tools/fuzz.sh and tools/test.sh --tsan)
 #     windows  build, plus the MinGW-w64 cross compiler (posix threads) and
-#              GoogleTest's sources, Wine to run the Windows programs, zip,
+#              its objdump, GoogleTest's sources, Wine to run the Windows
+#              programs, zip,
 #              and script(1) for the console tests (tools/build-windows.sh,
 #              tools/test.sh --windows)
 set -euo pipefail
@@ -53,6 +54,7 @@ for step in "$@"; do
       ;;
     windows)
       want_command x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix
+      want_command x86_64-w64-mingw32-objdump binutils-mingw-w64-x86-64
       want_file /usr/src/googletest/CMakeLists.txt googletest
       want_file /usr/lib/wine/wine64 wine64
       want_command zip zip
