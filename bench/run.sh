@@ -2,8 +2,9 @@
 # Benchmarks the scan on the letters of the King James Bible: the plain loop
 # against the joined scan in the same run, the joined scan on the text
 # repeated 16 and 32 times, the memory that hits take, one thread against
-# all, the listing after a q, Ctrl-C latency, the loader's peak memory, and
-# the real program on a scripted session. Prints Markdown tables.
+# all, the listing after a q, Ctrl-C latency, the loader's peak memory, the
+# real program on a scripted session, and the Windows program under Wine
+# against the Linux one (bench/windows.sh). Prints Markdown tables.
 # Usage: bench/run.sh [fast-runs (default 3)]
 #
 # The corpus comes from Debian's bible-kjv-text (read through the bible
@@ -217,3 +218,7 @@ if grep -q "searching forward" "$build/bench-session.err"; then
 else
   echo '| `elsScan` on the corpus: `/MOSES`, `v`, `q` | not measured: this build has no search command yet |'
 fi
+
+# The Windows build of the scan under Wine, against the Linux build.
+echo
+"$root/bench/windows.sh" "$fast_runs"
