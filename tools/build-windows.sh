@@ -2,7 +2,8 @@
 # Cross-builds the Windows program on Debian and packs it:
 #   build-windows/elsScan.exe                    one static 64-bit program that
 #                                                needs no DLL besides the system's
-#   build-windows/elsScan-<version>-win64.zip    the program, README.md, samples/
+#   build-windows/elsScan-<version>-win64.zip    the program, README.md, LICENSE,
+#                                                samples/
 # made with MinGW-w64 (posix threads). Installs the compiler where missing.
 # tools/test.sh --windows builds the same tree and runs the tests under Wine.
 set -euo pipefail
@@ -36,7 +37,12 @@ stage="$build/package/$name"
 rm -rf "$build/package" "$build/$name.zip"
 mkdir -p "$stage"
 x86_64-w64-mingw32-strip -o "$stage/elsScan.exe" "$build/elsScan.exe"
-cp README.md "$stage/"
+cp README.md LICENSE "$stage/"
 cp -r samples "$stage/"
 (cd "$build/package" && zip -q -r -X "../$name.zip" "$name")
+# The licence asks for its notice in every copy.
+listing=$(unzip -Z1 "$build/$name.zip")
+for file in elsScan.exe README.md LICENSE samples/genesis.txt; do
+  grep -qxF "$name/$file" <<< "$listing" || { echo "build-windows.sh: $name.zip lacks $file" >&2; exit 1; }
+done
 echo "built $build/elsScan.exe and $build/$name.zip"

@@ -14,7 +14,7 @@
 #              tools/fuzz.sh and tools/test.sh --tsan)
 #     windows  build, plus the MinGW-w64 cross compiler (posix threads) and
 #              its objdump, GoogleTest's sources, Wine to run the Windows
-#              programs, zip,
+#              programs, zip and unzip,
 #              and script(1) for the console tests (tools/build-windows.sh,
 #              tools/test.sh --windows)
 set -euo pipefail
@@ -58,6 +58,7 @@ for step in "$@"; do
       want_file /usr/src/googletest/CMakeLists.txt googletest
       want_file /usr/lib/wine/wine64 wine64
       want_command zip zip
+      want_command unzip unzip
       want_command script bsdutils
       ;;
     *)
