@@ -7,8 +7,8 @@
 #     build    the program: CMake, a C++ compiler, make
 #     test     build, plus GoogleTest, and tmux and python3 for the terminal check
 #     bench    build, plus Google Benchmark
-#     package  build, plus mandoc and groff to check the manual page, and file
-#              and dpkg-dev for cpack's Debian package
+#     package  build, plus mandoc and groff to check the manual page, file
+#              and dpkg-dev for cpack's Debian package, and lintian to check it
 #     format   clang-format, to check the layout of the C++ files
 #     clang    build, plus clang with its sanitizer and fuzzer runtimes (for
 #              tools/fuzz.sh and tools/test.sh --tsan)
@@ -46,6 +46,7 @@ for step in "$@"; do
       want_command groff groff-base
       want_command file file
       want_command dpkg-shlibdeps dpkg-dev
+      want_command lintian lintian
       ;;
     clang)
       want_command clang++ clang
