@@ -26,6 +26,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_platform.h"
 #include "core/hit_list.h"
 #include "core/main_info.h"
 #include "search/fast_scan.h"
@@ -34,8 +35,6 @@
 #include "text/loader.h"
 #include "util/cpu_features.h"
 #include "util/interrupt.h"
-
-#include "bench_platform.h"
 
 namespace {
 
