@@ -1,5 +1,21 @@
 # Flags that the released programs are built with, beside the warnings.
 #
+# On ELF systems (Linux and the like), the hardening that Debian's
+# dpkg-buildflags gives its packages: a checked stack
+# (-fstack-protector-strong), the checked forms of the C library's string and
+# buffer functions (_FORTIFY_SOURCE=2, which needs the optimiser, so not in
+# Debug builds), and relocations resolved at start and then made read-only
+# (relro and bindnow). Sanitizer builds leave it out, since their runtimes
+# replace the same functions. -DELSSCAN_HARDEN=OFF leaves it out too, to
+# compare the two.
+option(ELSSCAN_HARDEN "Build with the hardening flags of Debian's packages (ELF systems)" ON)
+if(ELSSCAN_HARDEN AND NOT (WIN32 OR APPLE OR MSVC)
+   AND NOT (ELSSCAN_SANITIZE OR ELSSCAN_TSAN OR ELSSCAN_FUZZ))
+  add_compile_options(-fstack-protector-strong
+                      "$<$<NOT:$<CONFIG:Debug>>:-U_FORTIFY_SOURCE;-D_FORTIFY_SOURCE=2>")
+  add_link_options(LINKER:-z,relro LINKER:-z,now)
+endif()
+
 # g++ for Windows (MinGW) keeps the stack aligned to 16 bytes only, so a
 # move of a 256- or 512-bit value to or from a stack slot with an instruction
 # that needs 32 or 64 would fault. Its assembler is told to encode every
