@@ -61,7 +61,8 @@ const char* const helpText =
     "\n"
     "Exit status: 0 after q, Q, the end of input, -usage, --help or --version;\n"
     "1 on a wrong command line, a missing or empty text, Ctrl-C outside a\n"
-    "search, exhausted memory, or a failed write of this help or the version.\n"
+    "search, exhausted memory, commands that cannot be read (standard input a\n"
+    "directory or closed), or a failed write of this help or the version.\n"
     "\n"
     "More in the manual: man elsScan.\n";
 

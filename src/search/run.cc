@@ -85,8 +85,8 @@ void listSection(const HitList& list, Section section, Listing* listing) {
   }
 }
 
-// Scans text into head. A Ctrl-C that came just before the scan began ends
-// the program here rather than after a scan that could run for minutes.
+// Scans text into head. A Ctrl-C that came while the text was reversed ends
+// the program here; one in the moment after this, as the scan begins.
 int scan(int all_skips, const char* text, HitList* list) {
   pollInterrupt();
   return findSequences(all_skips, mainInfo.pattern, text, list);

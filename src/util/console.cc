@@ -9,6 +9,18 @@
 #include "util/interrupt.h"
 #include "util/message.h"
 
+namespace {
+
+// Commands that cannot be read are not the end of them: a session that
+// quit with status 0 here would pass for one that ran every command.
+[[noreturn]] void commandsUnreadable(int error) {
+  waitingForInput = 0;
+  errmsg("cannot read the commands: %s\n", std::strerror(error));
+  std::exit(1);
+}
+
+}  // namespace
+
 bool readLine(std::string* line) {
   line->clear();
   flushOutput();
@@ -24,6 +36,7 @@ bool readLine(std::string* line) {
       pollInterrupt();
       continue;
     }
+    if (c == kInputFailed) commandsUnreadable(errno);
     if (c == EOF) break;
     any = true;
     if (c == '\n') {

@@ -9,6 +9,8 @@
 // a CR right before that LF. A last line without LF counts; the line is cut
 // at its first NUL byte. Returns false, with *line empty, at end of input.
 // Flushes standard output first; a Ctrl-C while it waits ends the program.
+// A read that fails (not the end of input) writes "cannot read the commands:
+// <reason>" and ends the program with status 1.
 bool readLine(std::string* line);
 
 // Reads a number as atoi does (leading space, tab, LF, VT, FF or CR; an

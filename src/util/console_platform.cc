@@ -10,6 +10,8 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+#else
+#include <poll.h>
 #endif
 
 #if defined(_WIN32)
@@ -80,7 +82,17 @@ int readInputByte() {
   const auto input =
       descriptor >= 0 ? reinterpret_cast<HANDLE>(_get_osfhandle(descriptor)) : INVALID_HANDLE_VALUE;
   DWORD mode = 0;
-  if (input == INVALID_HANDLE_VALUE || !GetConsoleMode(input, &mode)) return std::getc(stdin);
+  if (input == INVALID_HANDLE_VALUE || !GetConsoleMode(input, &mode)) {
+    // A file or a pipe; the runtime gives a pipe whose writer has gone as
+    // the end of input. Without a descriptor (started with no standard
+    // input) the read fails.
+    errno = 0;
+    const int c = std::getc(stdin);
+    if (c != EOF || !std::ferror(stdin)) return c;
+    std::clearerr(stdin);
+    if (errno == 0) errno = descriptor < 0 ? EBADF : EIO;
+    return kInputFailed;
+  }
   // A console: read it directly, so that a read cut short by Ctrl-C can be
   // told from the end of input (Ctrl-Z at the start of a line).
   DWORD got = 0;
@@ -94,7 +106,11 @@ int readInputByte() {
     consoleNext = 1;
     return static_cast<unsigned char>(consoleBytes[0]);
   }
-  return consoleReadInterrupted(error) ? kInputInterrupted : EOF;
+  if (consoleReadInterrupted(error)) return kInputInterrupted;
+  if (ok) return EOF;
+  // A read that failed for another reason: the runtime's name for it.
+  errno = error == ERROR_INVALID_HANDLE ? EBADF : error == ERROR_ACCESS_DENIED ? EACCES : EIO;
+  return kInputFailed;
 }
 
 #else  // Unix-like systems
@@ -107,12 +123,20 @@ void setUpConsole() {
 void restoreConsole() {}
 
 int readInputByte() {
+  errno = 0;
   const int c = std::getc(stdin);
-  if (c == EOF && std::ferror(stdin) && errno == EINTR) {
-    std::clearerr(stdin);
+  if (c != EOF || !std::ferror(stdin)) return c;
+  const int error = errno;
+  std::clearerr(stdin);
+  if (error == EINTR) return kInputInterrupted;
+  if (error == EAGAIN || error == EWOULDBLOCK) {
+    // Nothing to read yet is not the end of the commands: wait for them.
+    pollfd input = {fileno(stdin), POLLIN, 0};
+    poll(&input, 1, -1);
     return kInputInterrupted;
   }
-  return c;
+  errno = error != 0 ? error : EIO;
+  return kInputFailed;
 }
 
 #endif

@@ -24,8 +24,14 @@ void restoreConsole();
 // before a byte came: the caller checks for a pending Ctrl-C and reads again.
 inline constexpr int kInputInterrupted = -2;
 
+// What readInputByte returns when standard input cannot be read (a
+// directory, a closed descriptor, an I/O error), with errno telling why.
+inline constexpr int kInputFailed = -3;
+
 // Reads the next byte of standard input: the byte (0 to 255), EOF at the end
-// of input or after a read error, or kInputInterrupted.
+// of input, kInputFailed or kInputInterrupted. On Unix-like systems, standard
+// input that has no byte yet but would block (left non-blocking by another
+// program) is waited for, and the wait comes back as kInputInterrupted.
 int readInputByte();
 
 #endif  // SRC_UTIL_CONSOLE_PLATFORM_H_

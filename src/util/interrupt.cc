@@ -18,6 +18,7 @@ std::atomic<int> interrupted = 0;
 std::atomic<int> exitPending = 0;
 std::atomic<int> waitingForInput = 0;
 void (*interruptPollHook)() = nullptr;
+void (*scanBeginHook)() = nullptr;
 
 void sigint(int) {
   // Some systems reset the handler on delivery.
@@ -38,6 +39,10 @@ void sigint(int) {
     restoreConsole();
     std::_Exit(1);
   }
+  // The same pairing with beginScan, which sets searching before it looks at
+  // exitPending: a scan that began after searching was read above, and
+  // missed exitPending, is stopped here, and endScan then ends the program.
+  if (searching != 0) interrupted = 1;
 }
 
 #if defined(_WIN32)
@@ -88,9 +93,17 @@ void pollInterrupt() {
   std::exit(1);
 }
 
-void beginScan() { searching = 1; }
+void beginScan() {
+  if (scanBeginHook != nullptr) scanBeginHook();
+  searching = 1;
+  // A Ctrl-C since the search command was read (the text measured, the list
+  // emptied) was one outside a scan: it ends the program now rather than
+  // after a scan that may run for minutes.
+  pollInterrupt();
+}
 
 void endScan() {
   searching = 0;
   interrupted = 0;
+  pollInterrupt();
 }

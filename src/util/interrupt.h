@@ -54,8 +54,15 @@ inline bool scanStopRequested() {
   return interrupted.load(std::memory_order_relaxed) != 0;
 }
 
+// Test hook: when set, called by beginScan just before it sets searching,
+// so that a test can send a Ctrl-C in the moment before a scan.
+extern void (*scanBeginHook)();
+
 // Brackets a scan: sets searching; then clears searching first (a Ctrl-C
-// from there on ends the program instead) and interrupted after it.
+// from there on ends the program instead) and interrupted after it. A Ctrl-C
+// that came before searching was set, or that comes after it is cleared,
+// ends the program in beginScan or endScan, as at a prompt: a search
+// command is never left to scan with a Ctrl-C waiting.
 void beginScan();
 void endScan();
 

@@ -20,8 +20,21 @@ std::atomic<long long> allocationNumber = 0;
 
 namespace {
 
-// The least part of the system's memory that the budget leaves alone.
+// The least part of the memory that the budget leaves alone, where that is
+// no more than a quarter of it.
 constexpr std::uint64_t kMinReserve = std::uint64_t{64} << 20;
+
+// What the budget leaves alone of memory bytes: 1/32, at least kMinReserve,
+// but never more than a quarter. In a memory control group, memory is the
+// group's limit: reckoned on the machine, a group of 1 GB on a machine of
+// 24 GB would keep 768 MB back. What a group's reserve is for (page tables,
+// stacks, what was taken between two looks) grows with what the group may
+// use, not with the machine; and 64 MB in full would leave a group of
+// 64 MB nothing, where the program ran before it looked at groups. A machine
+// of 256 MB or more keeps the reserve it always had.
+std::uint64_t reserveOf(std::uint64_t memory) {
+  return std::max(std::min(kMinReserve, memory / 4), memory / 32);
+}
 
 // 1 once a thread has begun the exhaustion report.
 std::atomic<int> exhausted = 0;
@@ -46,7 +59,7 @@ bool lookAtBudget(std::uint64_t size) {
     nextLook = UINT64_MAX;
     return true;
   }
-  const std::uint64_t reserve = std::max(kMinReserve, status.total / 32);
+  const std::uint64_t reserve = reserveOf(status.total);
   if (status.available < reserve || size > status.available - reserve) return false;
   takenSinceLook = 0;
   nextLook = std::max<std::uint64_t>((status.available - reserve - size) / 2, 1);

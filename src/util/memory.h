@@ -60,10 +60,13 @@ inline constexpr std::size_t kLargeBlockBytes = std::size_t{2} << 20;
 void* allocateLargeBlock(std::size_t size);
 
 // The memory budget. A request is refused when it would leave less than a
-// reserve (1/32 of the system's memory, at least 64 MB) of what the system
-// reports available. The status is looked at again before every refusal and
-// whenever the bytes taken since the last look pass half of the room seen
-// then, so that the usual request costs one atomic addition. A limit set on
+// reserve (1/32 of the memory, at least 64 MB but at most a quarter of it)
+// of what the system reports available (util/platform.h: in a memory
+// control group, the memory is the group's limit and what is available is
+// what the group still allows, where they are less than the machine's).
+// The status is looked at again before every refusal and whenever the bytes
+// taken since the last look pass half of the room seen then, so that the
+// usual request costs one atomic addition. A limit set on
 // the process (ulimit -v) needs no look: the heap itself refuses then.
 //
 // Test hook: replaces the system's report (null restores it) and forgets

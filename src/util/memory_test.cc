@@ -2,15 +2,21 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <new>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
+
+#include "util/platform.h"
 
 #if !defined(__has_feature)
 #define __has_feature(x) 0
@@ -62,6 +68,140 @@ TEST(LargeBlock, IsAlignedToItsSizeClassAndWholeAtBothEnds) {
   void* small = allocateLargeBlock(100);
   ASSERT_NE(small, nullptr);
   std::free(small);
+}
+
+constexpr std::uint64_t kMB = std::uint64_t{1} << 20;
+
+// The status that fakeStatus hands the budget.
+MemoryStatus fakeStatusValue = {};
+MemoryStatus fakeStatus() { return fakeStatusValue; }
+
+TEST(MemoryBudget, ReserveIsAThirtySecondAtLeast64MBButAtMostAQuarter) {
+  const struct {
+    std::uint64_t total;    // the machine's memory or the group's limit
+    std::uint64_t reserve;  // what the budget must leave
+  } cases[] = {
+      {24576 * kMB, 768 * kMB},  // a machine: 1/32
+      {1024 * kMB, 64 * kMB},    // a group of 1 GB: not 1/32 of the machine
+      {256 * kMB, 64 * kMB},     // a quarter is 64 MB
+      {128 * kMB, 32 * kMB},     // a quarter
+      {64 * kMB, 16 * kMB},      // a small group keeps three quarters
+  };
+  for (const auto& c : cases) {
+    // 8 MB above the reserve: 8 MB may be had, a byte more may not.
+    fakeStatusValue = {true, c.reserve + 8 * kMB, c.total};
+    setMemoryStatusSource(fakeStatus);
+    void* fits = allocateBlock(8 * kMB);
+    EXPECT_NE(fits, nullptr) << c.total / kMB;
+    std::free(fits);
+    setMemoryStatusSource(fakeStatus);
+    EXPECT_EQ(allocateBlock(8 * kMB + 1), nullptr) << c.total / kMB;
+  }
+  setMemoryStatusSource(nullptr);
+}
+
+// A fake system under a folder of its own: its proc/meminfo (MemTotal 24 GB,
+// MemAvailable 20 GB), and the files of each case, made fresh for each.
+class MemoryGroups : public testing::Test {
+ protected:
+  using Files = std::vector<std::pair<std::string, std::string>>;
+
+  MemoryStatus statusWith(const Files& files) {
+    root_ = testing::TempDir() + "memory_groups_" + std::to_string(getpid());
+    std::error_code ignored;
+    std::filesystem::remove_all(root_, ignored);
+    write("proc/meminfo",
+          "MemTotal:       25165824 kB\nMemFree: 1 kB\n"
+          "MemAvailable:   20971520 kB\n");
+    for (const auto& [path, bytes] : files) write(path, bytes);
+    return availableMemoryUnder(root_.c_str());
+  }
+
+  void TearDown() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(root_, ignored);
+  }
+
+ private:
+  void write(const std::string& path, const std::string& bytes) {
+    const std::filesystem::path file = root_ + "/" + path;
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file) << bytes;
+  }
+
+  std::string root_;
+};
+
+// Mount lines of a machine with both versions, as systemd leaves them.
+const char* const kMounts =
+    "30 22 0:27 / /sys/fs/cgroup rw,relatime - tmpfs tmpfs rw,mode=755\n"
+    "34 30 0:31 / /sys/fs/cgroup/memory rw,relatime shared:9 - cgroup cgroup rw,memory\n"
+    "35 30 0:32 / /sys/fs/cgroup/pids rw,relatime - cgroup cgroup rw,pids\n"
+    "40 30 0:37 / /sys/fs/cgroup/unified rw,relatime - cgroup2 cgroup2 rw\n";
+
+TEST_F(MemoryGroups, AvailableIsTheLeastRoomAndTotalTheLeastLimit) {
+  const std::string v1 = "sys/fs/cgroup/memory/ci/job/memory.";
+  const std::string v1_parent = "sys/fs/cgroup/memory/ci/memory.";
+  const std::string v2 = "sys/fs/cgroup/unified/user/job/memory.";
+  const std::string v2_parent = "sys/fs/cgroup/unified/user/memory.";
+  const struct {
+    const char* name;
+    Files files;
+    std::uint64_t available;
+    std::uint64_t total;
+  } cases[] = {
+      {"no group files at all", {}, 20480 * kMB, 24576 * kMB},
+      {"version 1, 1 GB, 300 MB used of which 100 MB inactive cache",
+       {{"proc/self/cgroup", "5:pids:/\n4:memory:/ci/job\n0::/\n"},
+        {"proc/self/mountinfo", kMounts},
+        {v1 + "limit_in_bytes", "1073741824\n"},
+        {v1 + "usage_in_bytes", "314572800\n"},
+        {v1 + "stat", "cache 1\ninactive_file 1\ntotal_inactive_file 104857600\n"},
+        {v1_parent + "limit_in_bytes", "9223372036854771712\n"},
+        {v1_parent + "usage_in_bytes", "314572800\n"}},
+       824 * kMB,
+       1024 * kMB},
+      {"version 1, the parent's 512 MB, 400 MB used with a sibling",
+       {{"proc/self/cgroup", "4:memory:/ci/job\n"},
+        {"proc/self/mountinfo", kMounts},
+        {v1 + "limit_in_bytes", "9223372036854771712\n"},
+        {v1 + "usage_in_bytes", "104857600\n"},
+        {v1_parent + "limit_in_bytes", "536870912\n"},
+        {v1_parent + "usage_in_bytes", "419430400\n"}},
+       112 * kMB,
+       512 * kMB},
+      {"version 2, max on its own group, 2 GB above it, past the machine's room below it",
+       {{"proc/self/cgroup", "0::/user/job\n"},
+        {"proc/self/mountinfo", kMounts},
+        {v2 + "max", "max\n"},
+        {v2 + "current", "1073741824\n"},
+        {v2_parent + "max", "2147483648\n"},
+        {v2_parent + "current", "1610612736\n"},
+        {v2_parent + "stat", "anon 1\ninactive_file 0\n"},
+        {"sys/fs/cgroup/unified/user/job/sub/memory.max", "1\n"}},
+       512 * kMB,
+       2048 * kMB},
+      {"version 2 seen from a container, used past its limit",
+       {{"proc/self/cgroup", "0::/docker/c1\n"},
+        {"proc/self/mountinfo", "99 1 0:40 /docker/c1 /sys/fs/cgroup ro - cgroup2 cgroup2 rw\n"},
+        {"sys/fs/cgroup/memory.max", "268435456\n"},
+        {"sys/fs/cgroup/memory.current", "300000000\n"}},
+       0,
+       256 * kMB},
+      {"a limit that leaves more than the machine",
+       {{"proc/self/cgroup", "0::/user/job\n"},
+        {"proc/self/mountinfo", kMounts},
+        {v2 + "max", "34359738368\n"},
+        {v2 + "current", "0\n"}},
+       20480 * kMB,
+       24576 * kMB},
+  };
+  for (const auto& c : cases) {
+    const MemoryStatus status = statusWith(c.files);
+    EXPECT_TRUE(status.known) << c.name;
+    EXPECT_EQ(status.available / kMB, c.available / kMB) << c.name;
+    EXPECT_EQ(status.total / kMB, c.total / kMB) << c.name;
+  }
 }
 
 class MemoryExhaustion : public testing::Test {

@@ -23,8 +23,12 @@ class ChildProcess {
  public:
   using Clock = std::chrono::steady_clock;
 
+  // The child's standard input: a pipe that write() feeds (which the child
+  // finds non-blocking with kNonBlockingPipe), the root folder, or none.
+  enum class Input { kPipe, kNonBlockingPipe, kDirectory, kClosed };
+
   // Starts argv[0] with the arguments argv. On failure pid() is -1.
-  explicit ChildProcess(const std::vector<std::string>& argv) {
+  explicit ChildProcess(const std::vector<std::string>& argv, Input input = Input::kPipe) {
     int in[2], out[2], err[2];
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
       return;
@@ -38,6 +42,13 @@ class ChildProcess {
       dup2(in[0], 0);
       dup2(out[1], 1);
       dup2(err[1], 2);
+      if (input == Input::kNonBlockingPipe) fcntl(0, F_SETFL, fcntl(0, F_GETFL) | O_NONBLOCK);
+      if (input == Input::kDirectory) {
+        const int root = open("/", O_RDONLY);
+        dup2(root, 0);
+        close(root);
+      }
+      if (input == Input::kClosed) close(0);
       // Ignored or blocked signals would survive the exec.
       ::signal(SIGPIPE, SIG_DFL);
       ::signal(SIGINT, SIG_DFL);

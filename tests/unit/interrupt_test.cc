@@ -2,17 +2,21 @@
 // During a scan it stops only that scan; at any other moment it ends the
 // program with status 1, keeping what standard output already holds.
 
+#include "util/interrupt.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <regex>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "driver/program.h"
 #include "unit/child_process.h"
 #include "unit/temp_file.h"
 
@@ -114,6 +118,31 @@ TEST_F(Interrupt, DuringTheForwardScanListsItsHitsAndRunsTheBackwardScanInFull) 
   child_->write("v\nq\n");
   EXPECT_EQ(child_->wait(kPatience), 0);
   EXPECT_EQ(child_->out(), "(1): skip=1, string=(1,2,4)\n(1): skip=1, string=(1,2,4)\n");
+}
+
+// Runs the program in this process on the text file with the commands as
+// its input.
+void runSession(std::string text, const std::string& commands) {
+  const std::string input = text + ".in";
+  std::FILE* file = std::fopen(input.c_str(), "wb");
+  std::fputs(commands.c_str(), file);
+  std::fclose(file);
+  std::freopen(input.c_str(), "rb", stdin);
+  char program[] = "elsScan";
+  char* argv[] = {program, text.data(), nullptr};
+  std::exit(runProgram(2, argv));
+}
+
+// The moment between the search command and the scan: on a text of 2 GB it
+// lasts long enough to be hit (measuring the text, emptying the hit list).
+// A Ctrl-C there ends the program at once, as at the prompt: no progress
+// mark, no listing.
+TEST(InterruptBeforeTheScan, EndsTheProgramAtOnceWithStatusOne) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const std::string text = writeTempFile(std::string(200, 'A'));
+  EXPECT_EXIT((
+                  scanBeginHook = [] { std::raise(SIGINT); }, runSession(text, "/AA/a\nq\n")),
+              testing::ExitedWithCode(1), "^command: searching forward $");
 }
 
 TEST_F(Interrupt, TwiceStopsBothScansAndTheProgramGoesOn) {
