@@ -4,7 +4,8 @@
 # repeated 16 and 32 times, the memory that hits take, one thread against
 # all, the listing after a q, Ctrl-C latency, the loader's peak memory, the
 # real program loading the text repeated 160 and 600 times (and a Ctrl-C
-# while it loads), and the real program on a scripted session. Prints
+# while it loads), the real program on a scripted session, and the Windows
+# program under Wine against the Linux one (bench/windows.sh). Prints
 # Markdown tables.
 # Usage: bench/run.sh [fast-runs (default 3)]
 #
@@ -267,3 +268,7 @@ if grep -q "searching forward" "$build/bench-session.err"; then
 else
   echo '| `elsScan` on the corpus: `/MOSES`, `v`, `q` | not measured: this build has no search command yet |'
 fi
+
+# The Windows build of the scan under Wine, against the Linux build.
+echo
+"$root/bench/windows.sh" "$fast_runs"

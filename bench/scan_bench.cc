@@ -2,24 +2,23 @@
 // starts from a fresh heap: a search in both directions with either engine,
 // a sample of the plain loop's skips for the workloads too long to run
 // whole, Ctrl-C latency, and the loader's peak memory. Prints one line of
-// key=value pairs for bench/run.sh to put into its table. Linux only: the
-// peak memory comes from /proc/self/status.
+// key=value pairs for bench/run.sh to put into its table. It builds for
+// Windows too (bench/windows.sh runs it under Wine), where the peak memory
+// is not measured (peak_bytes=-1) and the quit mode is not offered.
 //
-//   scan_bench scan <text> <plain|fast> <string> <all_skips 0|1> [threads]
+//   scan_bench scan <text> <plain|fast> <string> <all_skips 0|1> [threads [widest step]]
 //   scan_bench quit <text> <string> <seconds before the Ctrl-C>
 //   scan_bench sample <text> <string> <all_skips 0|1> <skips per direction>
 //   scan_bench interrupt <text> <string> <all_skips 0|1> <trials>
 //   scan_bench load <file>
 //   scan_bench program <elsScan> <text> <seconds before a Ctrl-C, or -1>
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+//
+// The widest step is 56, 256 or 512 skips (default 512); the scan takes the
+// widest of those up to it that the processor has, and scan prints it as step
+// (1 for the plain loop). Exit status 2 for wrong arguments or an unreadable
+// text, 3 for a mode that this system's build does not offer.
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,14 +27,15 @@
 #include <thread>
 #include <vector>
 
+#include "bench_platform.h"
 #include "core/hit_list.h"
 #include "core/main_info.h"
 #include "search/fast_scan.h"
 #include "search/run.h"
 #include "search/scan.h"
 #include "text/loader.h"
+#include "util/cpu_features.h"
 #include "util/interrupt.h"
-#include "util/platform.h"
 
 namespace {
 
@@ -45,38 +45,37 @@ double secondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// Processor time of all the process's threads, user and system.
-double cpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  const auto seconds = [](const timeval& t) {
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-  };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-// A field of /proc/self/status in bytes (the file gives kB).
-long long statusBytes(const char* field) {
-  std::FILE* status = std::fopen("/proc/self/status", "r");
-  if (status == nullptr) return -1;
-  char line[256];
-  long long kb = -1;
-  const std::size_t length = std::strlen(field);
-  while (std::fgets(line, sizeof line, status) != nullptr) {
-    if (std::strncmp(line, field, length) == 0 && line[length] == ':') {
-      kb = std::atoll(line + length + 1);
-    }
+// The memory a measurement took beyond what the process held before it, from
+// the peak; -1 where the peak could not be started again or is unknown.
+class PeakMemory {
+ public:
+  PeakMemory() : before_(residentBytes()), reset_(resetPeakResident()) {}
+  long long bytes() const {
+    const long long peak = peakResidentBytes();
+    return reset_ && before_ >= 0 && peak >= 0 ? peak - before_ : -1;
   }
-  std::fclose(status);
-  return kb * 1024;
+
+ private:
+  long long before_;
+  bool reset_;
+};
+
+// The widest step argument as the tuning takes it; false for a wrong one.
+bool parseStep(const char* argument, MaskStep* step) {
+  const int skips = std::atoi(argument);
+  if (skips == 56) *step = MaskStep::kPlain;
+  if (skips == 256) *step = MaskStep::kAvx2;
+  if (skips == 512) *step = MaskStep::kAvx512;
+  return skips == 56 || skips == 256 || skips == 512;
 }
 
-// Makes VmHWM start again from the present VmRSS.
-void resetPeak() {
-  std::FILE* refs = std::fopen("/proc/self/clear_refs", "w");
-  if (refs == nullptr) return;
-  std::fputs("5", refs);
-  std::fclose(refs);
+// The skips of the step that the scan takes: the widest up to the tuning's
+// that the processor has.
+int stepSkips() {
+  const MaskStep widest = fastScanTuning.widest_step;
+  if (widest >= MaskStep::kAvx512 && cpuHasAvx512Vbmi2()) return 512;
+  if (widest >= MaskStep::kAvx2 && cpuHasAvx2()) return 256;
+  return 56;
 }
 
 char* loadCorpus(const char* path) {
@@ -104,8 +103,9 @@ void summarize(const HitList& list, long long* count, unsigned long long* checks
 // Both directions, as a search run does them: forward, then the reversed
 // text, restored afterwards; both lists stay until the end.
 int runScan(int argc, char** argv) {
-  if (argc != 6 && argc != 7) return 2;
-  if (argc == 7) fastScanTuning.threads = std::atoi(argv[6]);
+  if (argc < 6 || argc > 8) return 2;
+  if (argc >= 7) fastScanTuning.threads = std::atoi(argv[6]);
+  if (argc == 8 && !parseStep(argv[7], &fastScanTuning.widest_step)) return 2;
   char* text = loadCorpus(argv[2]);
   const bool plain = std::strcmp(argv[3], "plain") == 0;
   const char* pattern = argv[4];
@@ -113,9 +113,8 @@ int runScan(int argc, char** argv) {
   auto* scan = plain ? findSequencesPlain : findSequences;
   HitList forward;
   HitList backward;
-  const long long rss_before = statusBytes("VmRSS");
-  resetPeak();
-  const double cpu_before = cpuSeconds();
+  const PeakMemory memory;
+  const double cpu_before = processCpuSeconds();
   const Clock::time_point start = Clock::now();
   scan(all_skips, pattern, text, &forward);
   const double forward_seconds = secondsSince(start);
@@ -123,8 +122,8 @@ int runScan(int argc, char** argv) {
   scan(all_skips, pattern, text, &backward);
   reverseInPlace(text);
   const double seconds = secondsSince(start);
-  const double cpu = cpuSeconds() - cpu_before;
-  const long long peak = statusBytes("VmHWM") - rss_before;
+  const double cpu = processCpuSeconds() - cpu_before;
+  const long long peak = memory.bytes();
   long long forward_hits = 0;
   long long backward_hits = 0;
   unsigned long long checksum = 0;
@@ -132,8 +131,9 @@ int runScan(int argc, char** argv) {
   summarize(backward, &backward_hits, &checksum);
   std::printf(
       "seconds=%.4f forward_seconds=%.4f cpu_seconds=%.4f forward=%lld backward=%lld "
-      "peak_bytes=%lld checksum=%016llx\n",
-      seconds, forward_seconds, cpu, forward_hits, backward_hits, peak, checksum);
+      "peak_bytes=%lld checksum=%016llx step=%d\n",
+      seconds, forward_seconds, cpu, forward_hits, backward_hits, peak, checksum,
+      plain ? 1 : stepSkips());
   return 0;
 }
 
@@ -158,17 +158,16 @@ int runQuit(int argc, char** argv) {
   ctrl_c.join();
   mainInfo.forwardCount = forward.count();
   std::FILE* replies = std::tmpfile();
+  if (replies == nullptr) return 2;
   std::fputs("q\nq\n", replies);
   std::rewind(replies);
-  if (dup2(fileno(replies), STDIN_FILENO) < 0) return 2;
-  std::fflush(stdout);
-  const int saved_stdout = dup(STDOUT_FILENO);
-  if (std::freopen("/dev/null", "w", stdout) == nullptr) return 2;
+  const int saved_stdout = redirectForListing(replies);
+  if (saved_stdout < 0) return 3;
   const Clock::time_point start = Clock::now();
   searchBoth(0, 0, &forward, &backward);
   std::fflush(stdout);
   const double seconds = secondsSince(start);
-  dup2(saved_stdout, STDOUT_FILENO);
+  restoreStandardOutput(saved_stdout);
   std::printf("listed=%d seconds=%.6f\n", forward.count(), seconds);
   return 0;
 }
@@ -232,7 +231,7 @@ int runInterrupt(int argc, char** argv) {
     std::thread ctrl_c([&] {
       std::this_thread::sleep_for(delay);
       sent = Clock::now();
-      kill(getpid(), SIGINT);
+      sendCtrlC();
     });
     start = Clock::now();
     findSequences(all_skips, pattern, text, &head);
@@ -250,12 +249,12 @@ int runInterrupt(int argc, char** argv) {
 int runLoad(int argc, char** argv) {
   if (argc != 3) return 2;
   resetMainInfo();
-  const long long rss_before = statusBytes("VmRSS");
-  resetPeak();
+  const PeakMemory memory;
   char* text = loadText(argv[2]);
   if (text == nullptr) return 2;
-  const long long peak = statusBytes("VmHWM") - rss_before;
+  const long long peak = memory.bytes();
   std::FILE* file = std::fopen(argv[2], "rb");
+  if (file == nullptr) return 2;
   std::fseek(file, 0, SEEK_END);
   const long file_bytes = std::ftell(file);
   std::fclose(file);
@@ -265,62 +264,17 @@ int runLoad(int argc, char** argv) {
 }
 
 // The real program on a text with the command q alone: its time from start
-// to exit, its processor time (user and system) and its peak memory (the
-// child's largest resident set). With a
-// delay of 0 or more it gets no command, a real SIGINT after the delay
+// to exit, its processor time (user and system) and its peak memory. With a
+// delay of 0 or more it gets no command, a real Ctrl-C after the delay
 // instead, and the time from the signal to its exit is measured too; the
 // load was still running then if the program never wrote its prompt.
 int runProgramOnce(int argc, char** argv) {
   if (argc != 5) return 2;
-  const double delay = std::atof(argv[4]);
-  int in[2];
-  int err[2];
-  if (pipe(in) != 0 || pipe(err) != 0) return 2;
-  const Clock::time_point start = Clock::now();
-  const pid_t pid = fork();
-  if (pid == 0) {
-    dup2(in[0], 0);
-    dup2(err[1], 2);
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(null, 1);
-    for (const int fd : {in[0], in[1], err[0], err[1], null}) close(fd);
-    execl(argv[2], argv[2], argv[3], static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(in[0]);
-  close(err[1]);
-  Clock::time_point sent = start;
-  if (delay < 0) {
-    if (write(in[1], "q\n", 2) != 2) return 2;
-  } else {
-    std::this_thread::sleep_for(std::chrono::duration<double>(delay));
-    sent = Clock::now();
-    kill(pid, SIGINT);
-  }
-  // The prompt, or the memory message, is all the program writes there.
-  std::string messages;
-  char buffer[4096];
-  for (ssize_t n; (n = read(err[0], buffer, sizeof buffer)) > 0;) {
-    messages.append(buffer, static_cast<std::size_t>(n));
-  }
-  int status = 0;
-  rusage usage{};
-  wait4(pid, &status, 0, &usage);
-  const Clock::time_point ended = Clock::now();
-  close(in[1]);
-  close(err[0]);
-  const auto seconds = [](const timeval& t) {
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-  };
-  std::printf("seconds=%.4f cpu_seconds=%.4f peak_bytes=%lld status=%d prompted=%d",
-              secondsSince(start), seconds(usage.ru_utime) + seconds(usage.ru_stime),
-              static_cast<long long>(usage.ru_maxrss) * 1024,
-              WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status),
-              messages.find("command: ") != std::string::npos ? 1 : 0);
-  if (delay >= 0) {
-    std::printf(" latency_ms=%.2f",
-                std::chrono::duration<double, std::milli>(ended - sent).count());
-  }
+  ProgramRun run{};
+  if (!runProgramOnText(argv[2], argv[3], std::atof(argv[4]), &run)) return 3;
+  std::printf("seconds=%.4f cpu_seconds=%.4f peak_bytes=%lld status=%d prompted=%d", run.seconds,
+              run.cpu_seconds, run.peak_bytes, run.status, run.prompted ? 1 : 0);
+  if (run.latency_ms >= 0) std::printf(" latency_ms=%.2f", run.latency_ms);
   std::printf("\n");
   return 0;
 }

@@ -7,15 +7,16 @@
 #     build    the program: CMake, a C++ compiler, make
 #     test     build, plus GoogleTest, and tmux and python3 for the terminal check
 #     bench    build, plus Google Benchmark
-#     package  build, plus mandoc and groff to check the manual page, and file
-#              and dpkg-dev for cpack's Debian package
+#     package  build, plus mandoc and groff to check the manual page, file
+#              and dpkg-dev for cpack's Debian package, and lintian to check it
 #     format   clang-format, to check the layout of the C++ files
 #     coverage build, plus gcovr, to report the tests' coverage
 #              (tools/coverage.sh)
 #     clang    build, plus clang with its sanitizer and fuzzer runtimes (for
 #              tools/fuzz.sh and tools/test.sh --tsan)
 #     windows  build, plus the MinGW-w64 cross compiler (posix threads) and
-#              GoogleTest's sources, Wine to run the Windows programs, zip,
+#              its objdump, GoogleTest's sources, Wine to run the Windows
+#              programs, zip and unzip,
 #              and script(1) for the console tests (tools/build-windows.sh,
 #              tools/test.sh --windows)
 set -euo pipefail
@@ -48,6 +49,7 @@ for step in "$@"; do
       want_command groff groff-base
       want_command file file
       want_command dpkg-shlibdeps dpkg-dev
+      want_command lintian lintian
       ;;
     clang)
       want_command clang++ clang
@@ -56,9 +58,11 @@ for step in "$@"; do
       ;;
     windows)
       want_command x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix
+      want_command x86_64-w64-mingw32-objdump binutils-mingw-w64-x86-64
       want_file /usr/src/googletest/CMakeLists.txt googletest
       want_file /usr/lib/wine/wine64 wine64
       want_command zip zip
+      want_command unzip unzip
       want_command script bsdutils
       ;;
     *)

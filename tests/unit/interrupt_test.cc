@@ -127,7 +127,7 @@ void runSession(std::string text, const std::string& commands) {
   std::FILE* file = std::fopen(input.c_str(), "wb");
   std::fputs(commands.c_str(), file);
   std::fclose(file);
-  std::freopen(input.c_str(), "rb", stdin);
+  if (std::freopen(input.c_str(), "rb", stdin) == nullptr) std::exit(2);
   char program[] = "elsScan";
   char* argv[] = {program, text.data(), nullptr};
   std::exit(runProgram(2, argv));
