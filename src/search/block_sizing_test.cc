@@ -7,8 +7,8 @@
 #include <climits>
 #include <vector>
 
+#include "core/hit_triple.h"
 #include "search/fast_scan.h"
-#include "search/hits.h"
 #include "search/letter_index.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "core/hit_list.h"
+#include "core/hit_triple.h"
 #include "core/main_info.h"
-#include "search/hits.h"
 #include "search/scan.h"
 #include "util/console.h"
 #include "util/interrupt.h"

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "core/hit_triple.h"
 #include "core/main_info.h"
 #include "driver/commands.h"
-#include "search/hits.h"
 #include "select/selection.h"
 #include "unit/console_capture.h"
 
