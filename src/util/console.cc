@@ -19,6 +19,8 @@ namespace {
   std::exit(1);
 }
 
+bool ctrlCPending() { return exitPending != 0; }
+
 }  // namespace
 
 bool readLine(std::string* line) {
@@ -31,7 +33,7 @@ bool readLine(std::string* line) {
   bool any = false;
   bool ended_by_lf = false;
   for (;;) {
-    const int c = readInputByte();
+    const int c = readInputByte(ctrlCPending);
     if (c == kInputInterrupted) {
       pollInterrupt();
       continue;
