@@ -6,7 +6,8 @@
 #   tools/install-deps.sh [STEP...]    steps (default: test):
 #     build    the program: CMake, a C++ compiler, make
 #     test     build, plus GoogleTest, and tmux and python3 for the terminal check
-#     bench    build, plus Google Benchmark
+#     bench    the same as build: the benchmark needs nothing more (bench/run.sh
+#              installs the packages of its corpus itself)
 #     package  build, plus mandoc and groff to check the manual page, and file
 #              and dpkg-dev for cpack's Debian package
 #     format   clang-format, to check the layout of the C++ files
@@ -35,13 +36,12 @@ for step in "$@"; do
   want_command g++ g++
   want_command make make
   case $step in
-    build) ;;
+    build | bench) ;;
     test)
       want_file /usr/include/gtest/gtest.h libgtest-dev
       want_command tmux tmux
       want_command python3 python3
       ;;
-    bench) want_file /usr/include/benchmark/benchmark.h libbenchmark-dev ;;
     coverage) want_command gcovr gcovr ;;
     package)
       want_command mandoc mandoc
