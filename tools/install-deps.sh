@@ -11,6 +11,7 @@
 #     package  build, plus mandoc and groff to check the manual page, and file
 #              and dpkg-dev for cpack's Debian package
 #     format   clang-format, to check the layout of the C++ files
+#     includes python3 and git, to check the includes of the C++ files
 #     coverage build, plus gcovr, to report the tests' coverage
 #              (tools/coverage.sh)
 #     clang    build, plus clang with its sanitizer and fuzzer runtimes (for
@@ -30,6 +31,11 @@ want_file() { [ -f "$1" ] || need+=("$2"); }
 for step in "$@"; do
   if [ "$step" = format ]; then
     want_command clang-format clang-format
+    continue
+  fi
+  if [ "$step" = includes ]; then
+    want_command python3 python3
+    want_command git git
     continue
   fi
   want_command cmake cmake
@@ -62,7 +68,7 @@ for step in "$@"; do
       want_command script bsdutils
       ;;
     *)
-      echo "install-deps.sh: unknown step '$step' (build, test, bench, package, format, coverage, clang, windows)" >&2
+      echo "install-deps.sh: unknown step '$step' (build, test, bench, package, format, includes, coverage, clang, windows)" >&2
       exit 2
       ;;
   esac
