@@ -52,11 +52,15 @@ TEST(Commands, ALineStartingWithNoCommandLetterIsAnInvalidCommandEchoedWhole) {
   SessionLists lists;
   for (int byte = 1; byte < 256; ++byte) {
     const char letter = static_cast<char>(byte);
-    bool known = letter == ' ';
+    bool skip = letter == ' ';  // a blank is passed over before the letter
+#if defined(_WIN32)
+    // The captured stream is read back in text mode, which ends at a Ctrl-Z.
+    skip = skip || letter == '\x1a';
+#endif
     for (const Command& command : commandTable()) {
-      known = known || std::strchr(command.letters, letter) != nullptr;
+      skip = skip || std::strchr(command.letters, letter) != nullptr;
     }
-    if (known) continue;
+    if (skip) continue;
     const std::string line = std::string("  ") + letter + " 12";
     testing::internal::CaptureStderr();
     const CommandResult result = runCommand(line, &lists);
