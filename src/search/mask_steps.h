@@ -1,8 +1,9 @@
 // The widths of the masks' steps: how many skips one step of the masks
 // tests, what a step costs and reads, and whether this build and the
 // processor can take it, one row per width. A width's instructions are its
-// steps struct in join.cc; the width tests and the fuzz target take their
-// widths from this table, so a new width is a row here and a struct there.
+// steps struct in mask_step_ops.h, listed there in BuiltWidths; the width
+// tests and the fuzz target take their widths from this table, so a new
+// width is a row here and a struct there.
 #ifndef SRC_SEARCH_MASK_STEPS_H_
 #define SRC_SEARCH_MASK_STEPS_H_
 
