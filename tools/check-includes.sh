@@ -7,4 +7,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh includes
+# The check's own cases first, on small trees of their own.
+python3 tools/check_includes_test.py
 python3 tools/check_includes.py

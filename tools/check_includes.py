@@ -9,21 +9,21 @@ folder's rule but may also include the test helpers of tests/ (its
 "unit/..." headers); the tests, fuzz targets and benchmarks outside src/ may
 include any header. Every quoted include must name a file of the tree.
 Prints what it found and exits with 1, or says that all is well.
+check_includes_test.py holds its cases.
 """
 import os
 import re
-import subprocess
 import sys
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
 
 
-def layer_order():
+def layer_order(root):
     """The src/ folders in the order of the README's source map."""
     order = []
     in_map = False
-    with open(os.path.join(ROOT, "README.md"), encoding="utf-8") as readme:
+    with open(os.path.join(root, "README.md"), encoding="utf-8") as readme:
         for line in readme:
             if line.startswith("## "):
                 in_map = line.strip() == "## Source map"
@@ -34,18 +34,23 @@ def layer_order():
     return order
 
 
-def tracked_files():
-    listed = subprocess.run(["git", "ls-files", "*.h", "*.cc"], cwd=ROOT, check=True,
-                            capture_output=True, text=True).stdout.split()
-    return [path for path in listed if os.path.exists(os.path.join(ROOT, path))]
+def source_files(root):
+    """The C++ files of src/, tests/ and bench/, as paths from root."""
+    found = []
+    for top in ("src", "tests", "bench"):
+        for folder, _, names in os.walk(os.path.join(root, top)):
+            for name in names:
+                if name.endswith((".h", ".cc")):
+                    found.append(os.path.relpath(os.path.join(folder, name), root))
+    return sorted(path.replace(os.sep, "/") for path in found)
 
 
-def resolve(name):
+def resolve(root, name):
     """The tree's file that an include names: rooted at src/, or at tests/ for
     the test helpers."""
     for base in ("src", "tests"):
-        path = os.path.join(base, name)
-        if os.path.exists(os.path.join(ROOT, path)):
+        path = base + "/" + name
+        if os.path.exists(os.path.join(root, path)):
             return path
     return None
 
@@ -99,28 +104,28 @@ def find_cycles(edges):
     return found
 
 
-def main():
-    order = layer_order()
+def problems_in(root):
+    """What goes wrong in the tree at root, one text per problem."""
+    order = layer_order(root)
     if not order:
-        print("check-includes: no source map table in README.md")
-        return 1
+        return ["no source map table in README.md"]
     rank = {folder: k for k, folder in enumerate(order)}
     problems = []
     edges = {}  # unit -> {included unit: [file:line, ...]}
-    for path in tracked_files():
+    for path in source_files(root):
         parts = path.split("/")
         in_src = parts[0] == "src" and len(parts) == 3
         if in_src and parts[1] not in rank:
             problems.append(f"{path}: folder src/{parts[1]}/ is not in the README's source map")
             continue
-        with open(os.path.join(ROOT, path), encoding="utf-8", errors="replace") as source:
+        with open(os.path.join(root, path), encoding="utf-8", errors="replace") as source:
             lines = source.readlines()
         for number, line in enumerate(lines, 1):
             match = INCLUDE.match(line)
             if not match:
                 continue
             where = f"{path}:{number}"
-            target = resolve(match.group(1))
+            target = resolve(root, match.group(1))
             if target is None:
                 problems.append(f"{where}: includes \"{match.group(1)}\", which is no file of the tree")
                 continue
@@ -132,6 +137,10 @@ def main():
                     problems.append(f"{where}: includes the test helper {target} outside a test")
                 continue
             folder, included = parts[1], target_parts[1]
+            if included not in rank:
+                problems.append(f"{where}: includes {target}, which is in no folder of the "
+                                f"README's source map")
+                continue
             if rank[included] < rank[folder]:
                 problems.append(f"{where}: src/{folder}/ includes {target}, which is above it "
                                 f"in the README's source map ({' > '.join(order)})")
@@ -147,6 +156,11 @@ def main():
                     links.append(f"    {unit} -> {other} ({', '.join(places)})")
         problems.append("a cycle between the units " + ", ".join(component) + ":\n" +
                         "\n".join(links))
+    return problems
+
+
+def main():
+    problems = problems_in(ROOT)
     for problem in problems:
         print(problem)
     if problems:

@@ -11,7 +11,7 @@
 #     package  build, plus mandoc and groff to check the manual page, and file
 #              and dpkg-dev for cpack's Debian package
 #     format   clang-format, to check the layout of the C++ files
-#     includes python3 and git, to check the includes of the C++ files
+#     includes python3, to check the includes of the C++ files
 #     coverage build, plus gcovr, to report the tests' coverage
 #              (tools/coverage.sh)
 #     clang    build, plus clang with its sanitizer and fuzzer runtimes (for
@@ -35,7 +35,6 @@ for step in "$@"; do
   fi
   if [ "$step" = includes ]; then
     want_command python3 python3
-    want_command git git
     continue
   fi
   want_command cmake cmake
