@@ -19,8 +19,6 @@ namespace {
   std::exit(1);
 }
 
-bool ctrlCPending() { return exitPending != 0; }
-
 }  // namespace
 
 bool readLine(std::string* line) {
@@ -33,7 +31,7 @@ bool readLine(std::string* line) {
   bool any = false;
   bool ended_by_lf = false;
   for (;;) {
-    const int c = readInputByte(ctrlCPending);
+    const int c = readInputByte(exitRequested);
     if (c == kInputInterrupted) {
       pollInterrupt();
       continue;

@@ -40,6 +40,10 @@ void sigint(int signal_number);
 // carries on. Safe to call from the handler itself.
 void installInterruptHandler();
 
+// True once a Ctrl-C outside a scan asked the program to end (exitPending);
+// the console read that Ctrl-C cuts short on Windows asks it.
+bool exitRequested();
+
 // Ends the program with status 1 (flushing standard output) if a Ctrl-C asked
 // for it. Long loops that run outside a scan call it now and then.
 void pollInterrupt();
