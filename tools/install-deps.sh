@@ -6,10 +6,12 @@
 #   tools/install-deps.sh [STEP...]    steps (default: test):
 #     build    the program: CMake, a C++ compiler, make
 #     test     build, plus GoogleTest, and tmux and python3 for the terminal check
-#     bench    build, plus Google Benchmark
+#     bench    the same as build: the benchmark needs nothing more (bench/run.sh
+#              installs the packages of its corpus itself)
 #     package  build, plus mandoc and groff to check the manual page, file
 #              and dpkg-dev for cpack's Debian package, and lintian to check it
 #     format   clang-format, to check the layout of the C++ files
+#     includes python3, to check the includes of the C++ files
 #     coverage build, plus gcovr, to report the tests' coverage
 #              (tools/coverage.sh)
 #     clang    build, plus clang with its sanitizer and fuzzer runtimes (for
@@ -32,17 +34,20 @@ for step in "$@"; do
     want_command clang-format clang-format
     continue
   fi
+  if [ "$step" = includes ]; then
+    want_command python3 python3
+    continue
+  fi
   want_command cmake cmake
   want_command g++ g++
   want_command make make
   case $step in
-    build) ;;
+    build | bench) ;;
     test)
       want_file /usr/include/gtest/gtest.h libgtest-dev
       want_command tmux tmux
       want_command python3 python3
       ;;
-    bench) want_file /usr/include/benchmark/benchmark.h libbenchmark-dev ;;
     coverage) want_command gcovr gcovr ;;
     package)
       want_command mandoc mandoc
@@ -66,7 +71,7 @@ for step in "$@"; do
       want_command script bsdutils
       ;;
     *)
-      echo "install-deps.sh: unknown step '$step' (build, test, bench, package, format, coverage, clang, windows)" >&2
+      echo "install-deps.sh: unknown step '$step' (build, test, bench, package, format, includes, coverage, clang, windows)" >&2
       exit 2
       ;;
   esac

@@ -37,6 +37,9 @@ struct MainInfo {
   int centerMax;      // largest center among selected strings
 };
 
+// The run's main record, the one instance of MainInfo: set to its defaults
+// by resetMainInfo (at start and in every test fixture), then read and
+// written by the command loop's thread only.
 extern MainInfo mainInfo;
 
 // One search hit, as read from a hit list (core/hit_list.h), which keeps the

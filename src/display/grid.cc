@@ -24,14 +24,6 @@ struct WindowGeometry {
   int top;       // position in the top-left cell; may be 0 or negative
 };
 
-// Places a window of height rows by width columns. While the area is not
-// fixed (mainInfo.topPos == -1) it is centred on center, with the row length
-// width, or skip when skip is not below width (then start fixes the column);
-// otherwise it starts at mainInfo.topPos with the row length
-// mainInfo.returnLen. In both cases it moves up near the end of the text
-// (mainInfo.textLen) so as to keep height rows where the text has them.
-// REQUIRES: mainInfo.textLen >= 1, width >= 1, height >= 1, and the row
-// length above 0.
 // The hit window highlights at most this many letters of a longer string.
 constexpr int kMaxHitLetters = 256;
 

@@ -19,14 +19,15 @@ constexpr int kMinWindow = 2;
 constexpr int kMaxWindow = 1024;
 
 // m n: the largest skip tried by a search without "/a".
-void setSkipLimit(const char* arg) {
+CommandResult setSkipLimit(const char* arg, SessionLists*) {
   const int n = readNumber(arg);
   if (n < 1) {
     errmsg("... %d: invalid number\n", n);
-    return;
+    return CommandResult::kContinue;
   }
   mainInfo.skipLimit = n;
   errmsg("... set the limit of skip number to %d\n", n);
+  return CommandResult::kContinue;
 }
 
 // An occupation line needs a precision, which errmsg's formatter lacks: the
@@ -42,7 +43,7 @@ void writeOccupation(const char* what, int span) {
 }
 
 // i: the information block.
-void showInformation() {
+CommandResult showInformation(const char*, SessionLists*) {
   errmsg("%stext length        = %d characters\n", kIndent, mainInfo.textLen);
   errmsg("%ssearching string   = %s\n", kIndent, mainInfo.pattern);
   errmsg("%ssearched number    = %d\n", kIndent, mainInfo.forwardCount + mainInfo.backwardCount);
@@ -57,52 +58,55 @@ void showInformation() {
     writeOccupation("strings", mainInfo.areaEnd - mainInfo.areaStart);
     writeOccupation("centers", mainInfo.centerMax - mainInfo.centerMin);
   }
+  return CommandResult::kContinue;
 }
 
 // w c[,r]: the window size. A bad line count keeps the new column count.
-void setWindowSize(const char* arg) {
+CommandResult setWindowSize(const char* arg, SessionLists*) {
   const int columns = readNumber(arg);
   if (columns < kMinWindow || columns > kMaxWindow) {
     errmsg("... %d: bad column length\n", columns);
-    return;
+    return CommandResult::kContinue;
   }
   mainInfo.width = columns;
   if (const char* comma = std::strchr(arg, ','); comma != nullptr) {
     const int lines = readNumber(comma + 1);
     if (lines < kMinWindow || lines > kMaxWindow) {
       errmsg("... %d: bad line length\n", lines);
-      return;
+      return CommandResult::kContinue;
     }
     mainInfo.height = lines;
   }
   errmsg("... columns = %d, lines = %d\n", mainInfo.width, mainInfo.height);
   if (mainInfo.returnLen < mainInfo.width) mainInfo.returnLen = mainInfo.width;
+  return CommandResult::kContinue;
 }
 
 // f [t[,r]]: fix the grid's top position and row length, or cancel that. A bad
 // return length keeps the new top position.
-void setFixedArea(const char* arg) {
+CommandResult setFixedArea(const char* arg, SessionLists*) {
   arg = skipBlanks(arg);
   if (*arg == '\0') {
     mainInfo.topPos = -1;
     errmsg("... fixation of displaying area was canceled!\n");
-    return;
+    return CommandResult::kContinue;
   }
   const int top = readNumber(arg);
   if (top <= -mainInfo.width || top > mainInfo.textLen) {
     errmsg("... %d: invalid position\n", top);
-    return;
+    return CommandResult::kContinue;
   }
   mainInfo.topPos = top;
   if (const char* comma = std::strchr(arg, ','); comma != nullptr) {
     const int columns = readNumber(comma + 1);
     if (columns < kMinWindow || columns < mainInfo.width) {
       errmsg("... %d: bad return columns; %d < return number\n", columns, mainInfo.width - 1);
-      return;
+      return CommandResult::kContinue;
     }
     mainInfo.returnLen = columns;
   }
   errmsg("... displaying area info.: top=%d, return=%d\n", mainInfo.topPos, mainInfo.returnLen);
+  return CommandResult::kContinue;
 }
 
 // s alone: drop the selection; its records stay for reuse.
@@ -115,7 +119,7 @@ void dropSelection() {
 
 // /string[/a]: a new search. A trailing "/a" lifts the skip limit, but only
 // after at least one letter ("//a" searches "/a").
-void search(const char* arg, ListHeads* heads) {
+CommandResult search(const char* arg, SessionLists* lists) {
   std::string_view wanted(arg);
   int all_skips = 0;
   if (wanted.size() > 2 && wanted.ends_with("/a")) {
@@ -125,7 +129,7 @@ void search(const char* arg, ListHeads* heads) {
   if (wanted.size() > static_cast<std::size_t>(kMaxPatternLen)) {
     // Refused before anything is replaced: the last search stays whole.
     errmsg("... searching string is too long (max. is %d)\n", kMaxPatternLen);
-    return;
+    return CommandResult::kContinue;
   }
   wanted.copy(mainInfo.pattern, wanted.size());
   mainInfo.pattern[wanted.size()] = '\0';
@@ -133,94 +137,100 @@ void search(const char* arg, ListHeads* heads) {
   if (mainInfo.patternLen < 2) {
     // The hits of the last search stay and are shown with the new length.
     errmsg("... %s: invalid string\n", mainInfo.pattern);
-    return;
+    return CommandResult::kContinue;
   }
-  searchBoth(1, all_skips, &heads->forwardHits, &heads->backwardHits);
+  searchBoth(1, all_skips, &lists->forwardHits, &lists->backwardHits);
+  return CommandResult::kContinue;
 }
 
 // v: the hits of the last search again.
-void listAgain(ListHeads* heads) {
+CommandResult listAgain(const char*, SessionLists* lists) {
   if (mainInfo.forwardCount == 0 && mainInfo.backwardCount == 0) {
     errmsg("... none of searched string\n");
-    return;
+    return CommandResult::kContinue;
   }
-  searchBoth(0, 0, &heads->forwardHits, &heads->backwardHits);
+  searchBoth(0, 0, &lists->forwardHits, &lists->backwardHits);
+  return CommandResult::kContinue;
 }
 
 // s [n]: drop the selection, or add hit n to it.
-void select(const char* arg, ListHeads* heads) {
+CommandResult select(const char* arg, SessionLists* lists) {
   arg = skipBlanks(arg);
   if (*arg == '\0') {
     dropSelection();
-    return;
+    return CommandResult::kContinue;
   }
-  if (pickHit(kSelectHit, readNumber(arg), &heads->forwardHits, &heads->backwardHits,
-              &heads->selections) == 0) {
+  if (pickHit(kSelectHit, readNumber(arg), &lists->forwardHits, &lists->backwardHits,
+              &lists->selections) == 0) {
     ++mainInfo.selectedCount;
   }
+  return CommandResult::kContinue;
 }
 
 // p n: hit n in the grid.
-void showHit(const char* arg, const ListHeads* heads) {
-  pickHit(kShowHit, readNumber(arg), &heads->forwardHits, &heads->backwardHits, nullptr);
+CommandResult showHit(const char* arg, SessionLists* lists) {
+  pickHit(kShowHit, readNumber(arg), &lists->forwardHits, &lists->backwardHits, nullptr);
+  return CommandResult::kContinue;
 }
 
 // P: every selected string in one grid window.
-void showSelection(const ListHeads* heads) {
+CommandResult showSelection(const char*, SessionLists* lists) {
   if (mainInfo.selectedCount == 0) {
     errmsg("... no selected string\n");
-    return;
+    return CommandResult::kContinue;
   }
-  showSelectionWindow(mainInfo.height, mainInfo.width, mainInfo.text, &heads->selections);
+  showSelectionWindow(mainInfo.height, mainInfo.width, mainInfo.text, &lists->selections);
+  return CommandResult::kContinue;
 }
+
+// l: the selected strings.
+CommandResult listSelected(const char*, SessionLists* lists) {
+  listSelections(&lists->selections);
+  return CommandResult::kContinue;
+}
+
+// d [n]: delete selected string n, or ask about each one.
+CommandResult deleteSelected(const char* arg, SessionLists* lists) {
+  deleteSelections(arg, &lists->selections);
+  return CommandResult::kContinue;
+}
+
+// q, Q: the end of the session.
+CommandResult quit(const char*, SessionLists*) { return CommandResult::kQuit; }
+
+// clang-format off
+constexpr Command kCommands[] = {
+    {"/", {{"/STRING", "search STRING over skips 1 to the limit and list the hits"},
+           {"/STRING/a", "search STRING over every skip that fits in the text"}}, search},
+    {"v", {{"v", "list the hits of the last search again"}}, listAgain},
+    {"p", {{"p N", "draw hit N in a grid window, its letters in reverse video"}}, showHit},
+    {"s", {{"s N", "add hit N to the selection"},
+           {"s", "drop the whole selection"}}, select},
+    {"l", {{"l", "list the selected strings"}}, listSelected},
+    {"d", {{"d N", "delete selected string N"},
+           {"d", "ask about each selected string whether to delete it"}}, deleteSelected},
+    {"P", {{"P", "draw all selected strings in one window"}}, showSelection},
+    {"i", {{"i", "show the text length, search string, hit count, window\n"
+                 "settings and selection"}}, showInformation},
+    {"m", {{"m N", "set the skip limit (default 10000)"}}, setSkipLimit},
+    {"w", {{"w C[,R]", "set the window to C columns and R rows (2 to 1024;\n"
+                       "default 78 and 20)"}}, setWindowSize},
+    {"f", {{"f T[,R]", "fix the window's top position T and row length R"},
+           {"f", "let the window follow the hit again"}}, setFixedArea},
+    {"qQ", {{"q, Q", "quit; so does the end of input"}}, quit},
+};
+// clang-format on
 
 }  // namespace
 
-CommandResult runCommand(const std::string& line, ListHeads* heads) {
+std::span<const Command> commandTable() { return kCommands; }
+
+CommandResult runCommand(const std::string& line, SessionLists* lists) {
   const char* command = skipBlanks(line.c_str());
-  const char* arg = *command == '\0' ? command : command + 1;
-  switch (*command) {
-    case '\0':
-      break;
-    case 'q':
-    case 'Q':
-      return CommandResult::kQuit;
-    case 'm':
-      setSkipLimit(arg);
-      break;
-    case 'i':
-      showInformation();
-      break;
-    case '/':
-      search(arg, heads);
-      break;
-    case 'v':
-      listAgain(heads);
-      break;
-    case 's':
-      select(arg, heads);
-      break;
-    case 'p':
-      showHit(arg, heads);
-      break;
-    case 'P':
-      showSelection(heads);
-      break;
-    case 'l':
-      listSelections(&heads->selections);
-      break;
-    case 'd':
-      deleteSelections(arg, &heads->selections);
-      break;
-    case 'w':
-      setWindowSize(arg);
-      break;
-    case 'f':
-      setFixedArea(arg);
-      break;
-    default:
-      errmsg("... %s: invalid command\n", line.c_str());
-      break;
+  if (*command == '\0') return CommandResult::kContinue;
+  for (const Command& entry : kCommands) {
+    if (std::strchr(entry.letters, *command) != nullptr) return entry.run(command + 1, lists);
   }
+  errmsg("... %s: invalid command\n", line.c_str());
   return CommandResult::kContinue;
 }

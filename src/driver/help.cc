@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "driver/commands.h"
 #include "util/message.h"
 
 #ifndef ELSSCAN_VERSION
@@ -13,7 +14,11 @@
 
 const char* const versionText = ELSSCAN_VERSION;
 
-const char* const helpText =
+namespace {
+
+// The help before and after the commands, whose lines come from the command
+// table.
+constexpr const char* kHelpBeforeCommands =
     "Usage: elsScan [-c] TEXT_FILE\n"
     "       elsScan -usage | --help | --version\n"
     "\n"
@@ -31,25 +36,9 @@ const char* const helpText =
     "  --version    print the version (only as the sole argument)\n"
     "Name a file that begins with - as ./NAME: ./--help, ./-usage.\n"
     "\n"
-    "Commands:\n"
-    "  /STRING      search STRING over skips 1 to the limit and list the hits\n"
-    "  /STRING/a    search STRING over every skip that fits in the text\n"
-    "  v            list the hits of the last search again\n"
-    "  p N          draw hit N in a grid window, its letters in reverse video\n"
-    "  s N          add hit N to the selection\n"
-    "  s            drop the whole selection\n"
-    "  l            list the selected strings\n"
-    "  d N          delete selected string N\n"
-    "  d            ask about each selected string whether to delete it\n"
-    "  P            draw all selected strings in one window\n"
-    "  i            show the text length, search string, hit count, window\n"
-    "               settings and selection\n"
-    "  m N          set the skip limit (default 10000)\n"
-    "  w C[,R]      set the window to C columns and R rows (2 to 1024;\n"
-    "               default 78 and 20)\n"
-    "  f T[,R]      fix the window's top position T and row length R\n"
-    "  f            let the window follow the hit again\n"
-    "  q, Q         quit; so does the end of input\n"
+    "Commands:\n";
+
+constexpr const char* kHelpAfterCommands =
     "\n"
     "A hit is listed as \"(N): skip=S, string=(START,CENTER,END)\", positions\n"
     "counted from 1 in the joined line; a backward hit has a negative skip.\n"
@@ -66,7 +55,25 @@ const char* const helpText =
     "\n"
     "More in the manual: man elsScan.\n";
 
-namespace {
+// A form's synopsis stands after two blanks in a column of this width, and
+// the further lines of its description under its first line.
+constexpr std::size_t kSynopsisWidth = 13;
+
+void appendCommandLines(std::string* out) {
+  for (const Command& command : commandTable()) {
+    for (const CommandForm& form : command.forms) {
+      if (form.synopsis == nullptr) continue;
+      std::string synopsis = form.synopsis;
+      synopsis.resize(kSynopsisWidth, ' ');
+      *out += "  " + synopsis;
+      for (const char* p = form.description; *p != '\0'; ++p) {
+        out->push_back(*p);
+        if (*p == '\n') out->append(2 + kSynopsisWidth, ' ');
+      }
+      out->push_back('\n');
+    }
+  }
+}
 
 // Writes text to standard output; one that cannot be written ends the
 // program as every failed write does (status 1, with its reason).
@@ -78,7 +85,16 @@ int writeText(const char* text) {
 
 }  // namespace
 
-int showHelp() { return writeText(helpText); }
+const std::string& helpText() {
+  static const std::string text = [] {
+    std::string help = kHelpBeforeCommands;
+    appendCommandLines(&help);
+    return help + kHelpAfterCommands;
+  }();
+  return text;
+}
+
+int showHelp() { return writeText(helpText().c_str()); }
 
 int showVersion() {
   const std::string line = std::string("elsScan ") + versionText + "\n";

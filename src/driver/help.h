@@ -3,10 +3,13 @@
 #ifndef SRC_DRIVER_HELP_H_
 #define SRC_DRIVER_HELP_H_
 
-// The help text: the command lines, the options, the commands, the hit line,
+#include <string>
+
+// The help text: the command lines, the options, the commands (one line or
+// more per form in the command table, driver/commands.h), the hit line,
 // Ctrl-C and the exit statuses; the same facts as the manual's synopsis and
 // command list. Ends with a newline.
-extern const char* const helpText;
+const std::string& helpText();
 
 // The version, from the build ("1.22.0").
 extern const char* const versionText;

@@ -16,7 +16,7 @@ namespace {
 // The help has to read well on any terminal, a Shift-JIS one included, and
 // in 80 columns.
 TEST(Help, IsPlainAsciiInLinesOfAtMost79Columns) {
-  const std::string_view text = helpText;
+  const std::string_view text = helpText();
   ASSERT_FALSE(text.empty());
   EXPECT_EQ(text.back(), '\n');
   std::size_t lineStart = 0;

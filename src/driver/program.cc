@@ -89,9 +89,9 @@ int runProgram(int argc, char** argv) {
   if (argc == 2 && std::strcmp(argv[1], "--version") == 0) return showVersion();
   installInterruptHandler();
   resetMainInfo();
-  // The list heads live as long as the program: neither they nor the
+  // The lists live as long as the program: neither they nor the
   // records hanging on them are freed, not even at exit.
-  static ListHeads& heads = *new ListHeads{};
+  static SessionLists& lists = *new SessionLists{};
   loadOrExit(fileNameFrom(argc, argv));
 
   std::string line;
@@ -102,7 +102,7 @@ int runProgram(int argc, char** argv) {
       errmsg("\n");
       break;
     }
-    if (runCommand(line, &heads) == CommandResult::kQuit) break;
+    if (runCommand(line, &lists) == CommandResult::kQuit) break;
   }
   // A full disk must not pass for success.
   flushOutput();

@@ -4,8 +4,8 @@
 
 int Block::lastSkip(int x) const {
   int last = end - 1;
-  if (x < full_lo) last = x / shape.anchor_index;
-  if (x > full_hi) {
+  if (x < full_pos_lo) last = x / shape.anchor_index;
+  if (x > full_pos_hi) {
     last = std::min(last, (shape.text_len - 1 - x) / (shape.pattern_len - 1 - shape.anchor_index));
   }
   return last;
@@ -21,12 +21,12 @@ Block makeBlock(const BlockShape& shape, const std::vector<int>& anchors, int fi
   block.shape = shape;
   block.first = first;
   block.end = end;
-  block.anchor_lo =
+  block.anchors_begin =
       static_cast<int>(std::lower_bound(anchors.begin(), anchors.end(), lowest) - anchors.begin());
-  block.anchor_hi =
+  block.anchors_end =
       static_cast<int>(std::upper_bound(anchors.begin(), anchors.end(), highest) - anchors.begin());
-  block.full_lo = shape.anchor_index * (end - 1);
-  block.full_hi = shape.text_len - 1 - after * (end - 1);
+  block.full_pos_lo = shape.anchor_index * (end - 1);
+  block.full_pos_hi = shape.text_len - 1 - after * (end - 1);
   return block;
 }
 

@@ -9,7 +9,7 @@
 
 #include <vector>
 
-#include "search/fast_scan.h"
+#include "search/scan_tuning.h"
 
 // The sizes of a string and a text that a block's bounds depend on.
 struct BlockShape {
@@ -25,10 +25,14 @@ struct Block {
   BlockShape shape;
   int first;
   int end;
-  int anchor_lo;  // anchors[anchor_lo, anchor_hi) have a start that fits at
-  int anchor_hi;  // the block's first skip
-  int full_lo;    // anchors from full_lo to full_hi (positions, inclusive)
-  int full_hi;    // fit at every skip of the block
+  // Indexes into the anchors: anchors[anchors_begin, anchors_end) have a
+  // start that fits at the block's first skip.
+  int anchors_begin;
+  int anchors_end;
+  // Positions in the text: anchors from full_pos_lo to full_pos_hi
+  // (inclusive) have a start that fits at every skip of the block.
+  int full_pos_lo;
+  int full_pos_hi;
 
   // The highest skip of the block at which anchor x (a position) has a
   // start that fits; below first when it has none.

@@ -7,9 +7,9 @@
 #include <climits>
 #include <vector>
 
-#include "search/fast_scan.h"
-#include "search/hits.h"
+#include "core/hit_triple.h"
 #include "search/letter_index.h"
+#include "search/scan_tuning.h"
 
 namespace {
 
@@ -67,12 +67,12 @@ TEST(Block, BoundsHoldForATextOfTheLargestInt) {
   // INT_MAX - 1, where only the start at position 0 fits.
   const std::vector<int> anchors = {0, 5, INT_MAX - 2, INT_MAX - 1};
   Block block = makeBlock({INT_MAX, 2, 0}, anchors, INT_MAX - 1, INT_MAX);
-  EXPECT_EQ(block.anchor_lo, 0);
-  EXPECT_EQ(block.anchor_hi, 1);
+  EXPECT_EQ(block.anchors_begin, 0);
+  EXPECT_EQ(block.anchors_end, 1);
   EXPECT_EQ(block.lastSkip(0), INT_MAX - 1);
   // Skip 1: every anchor but the last byte's fits.
   block = makeBlock({INT_MAX, 2, 0}, anchors, 1, 2);
-  EXPECT_EQ(block.anchor_hi, 3);
+  EXPECT_EQ(block.anchors_end, 3);
   EXPECT_EQ(block.lastSkip(INT_MAX - 2), 1);
   // Three letters anchored on the middle one, over every skip at once.
   const int last = (INT_MAX - 1) / 2;

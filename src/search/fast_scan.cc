@@ -8,33 +8,11 @@
 #include "search/block_sizing.h"
 #include "search/join.h"
 #include "search/letter_index.h"
+#include "search/mask_steps.h"
 #include "search/scan_team.h"
-#include "util/cpu_features.h"
 #include "util/interrupt.h"
 
-FastScanTuning fastScanTuning = {
-    JoinMethod::kCheapest, kSkipsPerStep,     1 << 13,          1LL << 28, 1LL << 18, 1LL << 22, 0,
-    MaskStep::kAvx512,     kMaxPairsPerBatch, kPositionsPerPoll};
-
-const char* maskStepMissing(MaskStep step) {
-  if (step == MaskStep::kPlain) return nullptr;
-#if ELSSCAN_X86_VECTORS
-  if (step == MaskStep::kAvx2) return cpuHasAvx2() ? nullptr : "the processor lacks AVX2";
-  return cpuHasAvx512Vbmi2() ? nullptr : "the processor lacks AVX-512 with VBMI2";
-#else
-  return "this build has only the 56-skip steps";
-#endif
-}
-
 namespace {
-
-// The widest steps of the masks that widest allows and the processor has.
-MaskStep maskStep(MaskStep widest) {
-  for (MaskStep step : {MaskStep::kAvx512, MaskStep::kAvx2}) {
-    if (widest >= step && maskStepMissing(step) == nullptr) return step;
-  }
-  return MaskStep::kPlain;
-}
 
 // The buffers of the last scan, kept for the next (see letter_index.h).
 // Never destroyed: a scan thread may still read them while the program
@@ -74,10 +52,10 @@ class JoinScan {
 // they are few beside the rest until the last blocks.
 void JoinScan::joinBlock(ScanTeam* team, const Block& block) {
   const int members = team->size();
-  const long long anchors = block.anchor_hi - block.anchor_lo;
+  const long long anchors = block.anchors_end - block.anchors_begin;
   team->run([&](int member) {
-    const auto lo = static_cast<int>(block.anchor_lo + anchors * member / members);
-    const auto hi = static_cast<int>(block.anchor_lo + anchors * (member + 1) / members);
+    const auto lo = static_cast<int>(block.anchors_begin + anchors * member / members);
+    const auto hi = static_cast<int>(block.anchors_begin + anchors * (member + 1) / members);
     joinAnchors(&index_, block, lo, hi, &parts_[static_cast<std::size_t>(member)]);
   });
 }
@@ -123,7 +101,7 @@ void JoinScan::run(HitList* list) {
   index_.positions_per_poll = std::max(fastScanTuning.positions_per_poll, 1);
   const bool planned = last_skip_ >= 1 && planLetterIndex(job_, last_skip_, fastScanTuning.method,
                                                           &index_, &estimated_work);
-  index_.step = maskStep(fastScanTuning.widest_step);
+  index_.step = widestMaskStep(fastScanTuning.widest_step);
   index_.pairs_per_batch = std::clamp(fastScanTuning.pairs_per_batch, 1, kMaxPairsPerBatch);
   int threads = 1;
   if (estimated_work >= static_cast<double>(fastScanTuning.parallel_work)) {

@@ -18,6 +18,7 @@
 #include "core/hit_list.h"
 #include "core/main_info.h"
 #include "search/letter_index.h"
+#include "search/mask_steps.h"
 #include "search/scan.h"
 #include "util/interrupt.h"
 
@@ -89,12 +90,9 @@ class FastScan : public testing::Test {
     const Outcome fast = run(findSequences, c);
     if (fast.hits != plain.hits)
       return testing::AssertionFailure() << "hits differ: " << describe(c);
-    if (fast.marks != plain.marks) {
-      return testing::AssertionFailure()
-             << "marks differ: " << fast.marks << " / " << plain.marks << ": " << describe(c);
-    }
-    if (fast.result != plain.result) {
-      return testing::AssertionFailure() << "results differ: " << describe(c);
+    if (fast.marks != plain.marks || fast.result != plain.result) {
+      return testing::AssertionFailure() << "marks or results differ: " << fast.marks << " / "
+                                         << plain.marks << ": " << describe(c);
     }
     return testing::AssertionSuccess();
   }
@@ -124,15 +122,12 @@ class FastScan : public testing::Test {
   // Steps of the masks of any width that the processor has; a wider one
   // that it lacks falls back to the next narrower.
   MaskStep randomStep() {
-    static constexpr MaskStep kSteps[] = {MaskStep::kPlain, MaskStep::kAvx2, MaskStep::kAvx512};
-    return kSteps[pick(0, 2)];
+    return kMaskStepWidths[static_cast<std::size_t>(pick(0, static_cast<int>(kMaskStepCount) - 1))]
+        .step;
   }
 
-  JoinMethod randomMethod() {
-    static constexpr JoinMethod kMethods[] = {JoinMethod::kCheapest, JoinMethod::kPairs,
-                                              JoinMethod::kMasks};
-    return kMethods[pick(0, 2)];
-  }
+  // kCheapest, kPairs or kMasks.
+  JoinMethod randomMethod() { return static_cast<JoinMethod>(pick(0, 2)); }
 
   int pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
 
@@ -301,13 +296,13 @@ TEST_F(FastScan, LongestStringAcceptedMatchesThePlainLoop) {
 
 // Every width of the masks' steps by name, each over blocks that span
 // whole steps of it, the dense letters setting bits in most of them.
-class FastScanWidth : public FastScan, public testing::WithParamInterface<MaskStep> {
+class FastScanWidth : public FastScan, public testing::WithParamInterface<MaskStepWidth> {
  protected:
   void SetUp() override {
     FastScan::SetUp();
-    if (const char* missing = maskStepMissing(GetParam())) GTEST_SKIP() << missing;
+    if (const char* missing = maskStepMissing(GetParam().step)) GTEST_SKIP() << missing;
     fastScanTuning.method = JoinMethod::kMasks;
-    fastScanTuning.widest_step = GetParam();
+    fastScanTuning.widest_step = GetParam().step;
   }
 };
 
@@ -324,14 +319,12 @@ TEST_P(FastScanWidth, MatchesThePlainLoopOverWholeSteps) {
   }
 }
 
-std::string widthName(const testing::TestParamInfo<MaskStep>& step) {
-  static const char* const kNames[] = {"Of56Skips", "Of256Skips", "Of512Skips"};
-  return kNames[static_cast<int>(step.param)];
+// tools/test.sh reads the widths that ran from these names.
+std::string widthName(const testing::TestParamInfo<MaskStepWidth>& width) {
+  return "Of" + std::to_string(width.param.skips) + "Skips";
 }
 
-INSTANTIATE_TEST_SUITE_P(Steps, FastScanWidth,
-                         testing::Values(MaskStep::kPlain, MaskStep::kAvx2, MaskStep::kAvx512),
-                         widthName);
+INSTANTIATE_TEST_SUITE_P(Steps, FastScanWidth, testing::ValuesIn(kMaskStepWidths), widthName);
 
 // The repository's sample without blanks (as -c loads it, 158,553 bytes),
 // searched for strings of rare letters (joined by pairs) and of common ones
@@ -356,11 +349,11 @@ TEST_F(FastScan, MatchesThePlainLoopOnGenesis) {
     fastScanTuning.pairs_per_batch = 16;
     EXPECT_EQ(run(findSequences, c).hits, plain.hits) << c.pattern << ", by pairs";
     fastScanTuning.method = JoinMethod::kMasks;
-    for (MaskStep step : {MaskStep::kPlain, MaskStep::kAvx2, MaskStep::kAvx512}) {
-      if (maskStepMissing(step) != nullptr) continue;
-      fastScanTuning.widest_step = step;
+    for (const MaskStepWidth& width : kMaskStepWidths) {
+      if (maskStepMissing(width.step) != nullptr) continue;
+      fastScanTuning.widest_step = width.step;
       EXPECT_EQ(run(findSequences, c).hits, plain.hits)
-          << c.pattern << ", by masks, step " << static_cast<int>(step);
+          << c.pattern << ", by masks, " << width.skips << " skips a step";
     }
   }
 }

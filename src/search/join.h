@@ -1,8 +1,9 @@
 // The two join methods of the joined scan, applied to one range of anchors
 // over one block of skips: pairs (each anchor with the partner letter's
-// occurrences whose distance gives a skip of the block) and masks (56 skips
-// per anchor at once, against the bit maps). Either way the remaining
-// letters are checked byte by byte before a hit is kept.
+// occurrences whose distance gives a skip of the block) and masks (a step
+// of 56, 256 or 512 skips per anchor at once, as the index's width says,
+// against the bit maps). Either way the remaining letters are checked byte
+// by byte before a hit is kept.
 //
 // Threads: any joining thread may call joinAnchors, each with its own range
 // of anchors and its own BlockHits. It reads the index and the block, writes
@@ -15,10 +16,11 @@
 #include "search/block_sizing.h"
 #include "search/letter_index.h"
 
-// Joins the anchors [anchor_lo, anchor_hi) over block, adding their hits to
-// out (by anchor, then skip) and their cost to out->work, after emptying it. Polls interrupted
+// Joins the anchors at the indexes [anchors_begin, anchors_end) of
+// index->anchors over block, adding their hits to out (by anchor, then
+// skip) and their cost to out->work, after emptying it. Polls interrupted
 // before every anchor; once it is set, sets out->stopped and returns.
-void joinAnchors(LetterIndex* index, const Block& block, int anchor_lo, int anchor_hi,
+void joinAnchors(LetterIndex* index, const Block& block, int anchors_begin, int anchors_end,
                  BlockHits* out);
 
 #endif  // SRC_SEARCH_JOIN_H_

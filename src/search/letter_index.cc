@@ -6,10 +6,6 @@
 
 namespace {
 
-// Costs in units of one screened pair, measured on an English text: a step
-// of the masks.
-constexpr double kStepWork = 2;
-
 bool isPowerOfTwo(int value) { return (value & (value - 1)) == 0; }
 
 class Builder {
@@ -18,7 +14,7 @@ class Builder {
       : job_(job),
         pattern_(reinterpret_cast<const unsigned char*>(job.pattern)),
         team_(*team),
-        x_(*index) {}
+        index_(*index) {}
 
   bool setUpPairs(const std::vector<int>& by_rarity);
   bool setUpMasks(const std::vector<int>& by_rarity);
@@ -35,7 +31,7 @@ class Builder {
   const ScanJob& job_;
   const unsigned char* pattern_;
   ScanTeam& team_;
-  LetterIndex& x_;
+  LetterIndex& index_;
 };
 
 // Every pair costs the same whatever the letters' distance in the string,
@@ -54,25 +50,30 @@ bool Builder::setUpPairs(const std::vector<int>& by_rarity) {
       partner = other;
     }
   }
-  x_.anchor_index = std::min(rarest, partner);
-  x_.spacing = std::abs(partner - rarest);
-  x_.shift = isPowerOfTwo(x_.spacing) ? std::countr_zero(static_cast<unsigned>(x_.spacing)) : -1;
-  x_.by_spacing = Divider(x_.spacing);
+  index_.anchor_index = std::min(rarest, partner);
+  index_.spacing = std::abs(partner - rarest);
+  index_.shift =
+      isPowerOfTwo(index_.spacing) ? std::countr_zero(static_cast<unsigned>(index_.spacing)) : -1;
+  index_.by_spacing = Divider(index_.spacing);
   std::vector<int> others;
   for (int k : by_rarity) {
     if (k != rarest && k != partner) others.push_back(k);
   }
+  if (others.empty()) {
+    index_.screen = {0, letter(index_.anchor_index)};
+  } else {
+    index_.screen = {others[0] - index_.anchor_index, letter(others[0])};
+    others.erase(others.begin());
+  }
   addChecks(others);
-  // The first check screens every pair; with no other letter, the anchor
-  // itself does, which every pair passes.
-  if (x_.checks.empty()) x_.checks.push_back({0, letter(x_.anchor_index)});
   // Two passes over the text, on two members when the team has them.
   const int partner_member = team_.size() > 1 ? 1 : 0;
   bool anchors_done = true;
   bool partners_done = true;
   team_.run([&](int member) {
     if (member == 0) anchors_done = collectAnchors();
-    if (member == partner_member) partners_done = buildPartners(x_.anchor_index + x_.spacing);
+    if (member == partner_member)
+      partners_done = buildPartners(index_.anchor_index + index_.spacing);
   });
   if (!anchors_done || !partners_done) return false;
   startCursors();
@@ -80,78 +81,78 @@ bool Builder::setUpPairs(const std::vector<int>& by_rarity) {
 }
 
 bool Builder::setUpMasks(const std::vector<int>& by_rarity) {
-  x_.anchor_index = by_rarity[0];
+  index_.anchor_index = by_rarity[0];
   const std::size_t masked = std::min(kMaxMaskLetters, by_rarity.size() - 1);
   // The maps' bytes are kept from the last scan's maps.
   std::vector<std::vector<unsigned char>> kept(kMaxMaskLetters);
-  for (std::size_t m = 0; m < x_.masks.size() && m < kMaxMaskLetters; ++m) {
-    kept[m] = std::move(x_.masks[m].bytes);
+  for (std::size_t m = 0; m < index_.masks.size() && m < kMaxMaskLetters; ++m) {
+    kept[m] = std::move(index_.masks[m].bytes);
   }
-  x_.masks.clear();
+  index_.masks.clear();
   for (std::size_t k = 1; k <= masked; ++k) {
-    x_.masks.push_back(emptyMask(by_rarity[k], std::move(kept[k - 1])));
+    index_.masks.push_back(emptyMask(by_rarity[k], std::move(kept[k - 1])));
   }
   addChecks(std::vector<int>(by_rarity.begin() + static_cast<long>(masked) + 1, by_rarity.end()));
   return fillAnchorsAndMasks();
 }
 
 void Builder::addChecks(const std::vector<int>& indexes) {
-  for (int k : indexes) x_.checks.push_back({k - x_.anchor_index, letter(k)});
+  for (int k : indexes) index_.checks.push_back({k - index_.anchor_index, letter(k)});
 }
 
 bool Builder::collectAnchors() {
-  const unsigned char anchor_letter = letter(x_.anchor_index);
-  const unsigned char* text = x_.text;
-  return forEachPosition(0, job_.text_len, x_.positions_per_poll, [&](int pos) {
-    if (text[pos] == anchor_letter) x_.anchors.push_back(pos);
+  const unsigned char anchor_letter = letter(index_.anchor_index);
+  const unsigned char* text = index_.text;
+  return forEachPosition(0, job_.text_len, index_.positions_per_poll, [&](int pos) {
+    if (text[pos] == anchor_letter) index_.anchors.push_back(pos);
   });
 }
 
 bool Builder::buildPartners(int partner_index) {
   const unsigned char partner_letter = letter(partner_index);
-  const unsigned char* text = x_.text;
-  std::vector<int> class_size(static_cast<std::size_t>(x_.spacing), 0);
+  const unsigned char* text = index_.text;
+  std::vector<int> class_size(static_cast<std::size_t>(index_.spacing), 0);
   int quotient = 0;
   int residue = 0;
-  const bool counted = forEachPosition(0, job_.text_len, x_.positions_per_poll, [&](int pos) {
+  const bool counted = forEachPosition(0, job_.text_len, index_.positions_per_poll, [&](int pos) {
     if (text[pos] != partner_letter) return;
-    x_.split(pos, &quotient, &residue);
+    index_.split(pos, &quotient, &residue);
     ++class_size[static_cast<std::size_t>(residue)];
   });
   if (!counted) return false;
   // Each class is closed by a sentinel above every quotient.
-  x_.class_start.assign(static_cast<std::size_t>(x_.spacing), 0);
+  index_.class_start.assign(static_cast<std::size_t>(index_.spacing), 0);
   int total = 0;
   for (std::size_t r = 0; r < class_size.size(); ++r) {
-    x_.class_start[r] = total;
+    index_.class_start[r] = total;
     total += class_size[r] + 1;
   }
-  x_.partners.assign(static_cast<std::size_t>(total), INT_MAX);
-  std::vector<int> fill = x_.class_start;
-  return forEachPosition(0, job_.text_len, x_.positions_per_poll, [&](int pos) {
+  index_.partners.assign(static_cast<std::size_t>(total), INT_MAX);
+  std::vector<int> fill = index_.class_start;
+  return forEachPosition(0, job_.text_len, index_.positions_per_poll, [&](int pos) {
     if (text[pos] != partner_letter) return;
-    x_.split(pos, &quotient, &residue);
-    x_.partners[static_cast<std::size_t>(fill[static_cast<std::size_t>(residue)]++)] = quotient;
+    index_.split(pos, &quotient, &residue);
+    index_.partners[static_cast<std::size_t>(fill[static_cast<std::size_t>(residue)]++)] = quotient;
   });
 }
 
 // Points every anchor at the first partner of its class that lies after it.
 void Builder::startCursors() {
-  std::vector<int> next = x_.class_start;
-  x_.cursors.resize(x_.anchors.size());
-  for (std::size_t a = 0; a < x_.anchors.size(); ++a) {
+  std::vector<int> next = index_.class_start;
+  index_.cursors.resize(index_.anchors.size());
+  for (std::size_t a = 0; a < index_.anchors.size(); ++a) {
     int quotient = 0;
     int residue = 0;
-    x_.split(x_.anchors[a], &quotient, &residue);
+    index_.split(index_.anchors[a], &quotient, &residue);
     int& cursor = next[static_cast<std::size_t>(residue)];
-    while (x_.partners[static_cast<std::size_t>(cursor)] <= quotient) ++cursor;
-    x_.cursors[a] = cursor;
+    while (index_.partners[static_cast<std::size_t>(cursor)] <= quotient) ++cursor;
+    index_.cursors[a] = cursor;
   }
 }
 
 MaskLetter Builder::emptyMask(int index, std::vector<unsigned char> bytes) {
   MaskLetter mask;
-  mask.offset = index - x_.anchor_index;
+  mask.offset = index - index_.anchor_index;
   mask.stride = std::abs(mask.offset);
   mask.by_stride = Divider(mask.stride);
   int total = 0;
@@ -174,15 +175,16 @@ MaskLetter Builder::emptyMask(int index, std::vector<unsigned char> bytes) {
 bool Builder::fillAnchorsAndMasks() {
   constexpr unsigned kAnchorBit = 1u << kMaxMaskLetters;
   // Share k: the anchors for k = 0, else map k - 1.
-  const std::size_t shares = x_.masks.size() + 1;
+  const std::size_t shares = index_.masks.size() + 1;
   const auto share_letter = [&](std::size_t k) {
-    return letter(x_.anchor_index + (k == 0 ? 0 : x_.masks[k - 1].offset));
+    return letter(index_.anchor_index + (k == 0 ? 0 : index_.masks[k - 1].offset));
   };
   std::array<std::size_t, kMaxMaskLetters + 1> by_count{};
   for (std::size_t k = 0; k < shares; ++k) by_count[k] = k;
   std::stable_sort(by_count.begin(), by_count.begin() + static_cast<long>(shares),
                    [&](std::size_t a, std::size_t b) {
-                     return x_.letter_counts[share_letter(a)] > x_.letter_counts[share_letter(b)];
+                     return index_.letter_counts[share_letter(a)] >
+                            index_.letter_counts[share_letter(b)];
                    });
   const auto members = static_cast<std::size_t>(team_.size());
   std::array<long long, kMaxScanThreads> load{};
@@ -191,7 +193,7 @@ bool Builder::fillAnchorsAndMasks() {
     const std::size_t k = by_count[i];
     owner[k] = static_cast<std::size_t>(
         std::min_element(load.begin(), load.begin() + static_cast<long>(members)) - load.begin());
-    load[owner[k]] += x_.letter_counts[share_letter(k)];
+    load[owner[k]] += index_.letter_counts[share_letter(k)];
   }
   std::array<bool, kMaxScanThreads> done{};
   team_.run([&](int member) {
@@ -205,13 +207,13 @@ bool Builder::fillAnchorsAndMasks() {
     for (std::size_t k = 0; k < shares; ++k) {
       if (owner[k] == self) wanted[share_letter(k)] |= k == 0 ? kAnchorBit : 1u << (k - 1);
     }
-    const unsigned char* text = x_.text;
-    done[self] = forEachPosition(0, job_.text_len, x_.positions_per_poll, [&](int pos) {
+    const unsigned char* text = index_.text;
+    done[self] = forEachPosition(0, job_.text_len, index_.positions_per_poll, [&](int pos) {
       const unsigned bits = wanted[text[pos]];
       if (bits == 0) return;
-      if ((bits & kAnchorBit) != 0) x_.anchors.push_back(pos);
-      for (std::size_t m = 0; m < x_.masks.size(); ++m) {
-        if ((bits >> m & 1) != 0) x_.masks[m].set(pos);
+      if ((bits & kAnchorBit) != 0) index_.anchors.push_back(pos);
+      for (std::size_t m = 0; m < index_.masks.size(); ++m) {
+        if ((bits >> m & 1) != 0) index_.masks[m].set(pos);
       }
     });
   });
@@ -249,7 +251,10 @@ bool planLetterIndex(const ScanJob& job, int last_skip, JoinMethod method, Lette
   const double rarest = static_cast<double>(counts[pattern[by_rarity[0]]]) / text_len;
   const double second = static_cast<double>(counts[pattern[by_rarity[1]]]) / text_len;
   const double pair_work = starts * rarest * second;
-  const double mask_work = starts * rarest / kSkipsPerStep * kStepWork;
+  // The masks' work is reckoned in plain steps whatever the width: the
+  // choice between the joins was measured so.
+  const MaskStepWidth& plain = maskStepWidth(MaskStep::kPlain);
+  const double mask_work = starts * rarest / plain.skips * static_cast<double>(plain.work);
   index->pairs =
       method == JoinMethod::kPairs || (method == JoinMethod::kCheapest && pair_work < mask_work);
   *estimated_work = std::min(pair_work, mask_work);

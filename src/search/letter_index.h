@@ -22,13 +22,11 @@
 #include <cstdint>
 #include <vector>
 
-#include "search/fast_scan.h"
+#include "search/mask_steps.h"
 #include "search/scan_job.h"
 #include "search/scan_team.h"
+#include "search/scan_tuning.h"
 #include "util/interrupt.h"
-
-// Positions a pass over the text reads between two polls (about 0.1 ms).
-inline constexpr int kPositionsPerPoll = 1 << 16;
 
 // Calls visit(pos) for every pos from `from` to to - 1, polling before each
 // run of per_poll positions (1 or more). Returns false when a Ctrl-C cut the
@@ -99,13 +97,8 @@ struct MaskLetter {
   }
 };
 
-// Bytes after the last bit of a map that a step of the masks may read (a
-// step of 512 skips reads 72 bytes from the byte of its first bit).
-inline constexpr int kMaskPadding = 80;
 // Letters tested through bit maps; each map takes one bit per text byte.
 inline constexpr std::size_t kMaxMaskLetters = 4;
-// Skips tested per step of the masks without vector instructions.
-inline constexpr int kSkipsPerStep = 56;
 
 using ByteCounts = std::array<long long, 256>;
 
@@ -117,13 +110,18 @@ struct LetterIndex {
   std::vector<int> by_rarity;        // the string's letter indexes, rarest first
   int anchor_index = 0;              // index in the string of the anchor letter
   std::vector<int> anchors;          // its positions (0-based), ascending
-  std::vector<Check> checks;         // letters tested byte by byte, rarest first
+  std::vector<Check> checks;         // letters tested byte by byte, rarest
+                                     // first, after the maps or the screen
 
   // Sizes that the scan's tuning sets (FastScanTuning).
   int pairs_per_batch = kMaxPairsPerBatch;
   int positions_per_poll = kPositionsPerPoll;
 
   // Pairs: the partner letter stands spacing letters after the anchor.
+  // The screen is tested on every pair of a batch, without a branch, before
+  // the checks: the rarest letter but the anchor and the partner, or, in a
+  // string without another, the anchor's own, which every pair passes.
+  Check screen = {0, 0};
   int spacing = 1;
   int shift = 0;  // log2(spacing) when a power of two, else -1
   Divider by_spacing;

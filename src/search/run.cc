@@ -6,8 +6,8 @@
 #include <string>
 
 #include "core/hit_list.h"
+#include "core/hit_triple.h"
 #include "core/main_info.h"
-#include "search/hits.h"
 #include "search/scan.h"
 #include "util/console.h"
 #include "util/interrupt.h"
@@ -85,7 +85,7 @@ void listSection(const HitList& list, Section section, Listing* listing) {
   }
 }
 
-// Scans text into head. A Ctrl-C that came while the text was reversed ends
+// Scans text into list. A Ctrl-C that came while the text was reversed ends
 // the program here; one in the moment after this, as the scan begins.
 int scan(int all_skips, const char* text, HitList* list) {
   pollInterrupt();

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "core/hit_list.h"
+#include "core/hit_triple.h"
 #include "display/grid.h"
-#include "search/hits.h"
 #include "util/console.h"
 #include "util/memory.h"
 #include "util/message.h"

@@ -11,6 +11,18 @@
 #define ELSSCAN_PRINTF_FORMAT(format_index, first_arg)
 #endif
 
+// Inlines a function into every caller, even one compiled for wider
+// instructions than the function itself (a sweep written once for several
+// widths takes each width's instructions from the caller it is inlined
+// into).
+#if defined(__GNUC__) || defined(__clang__)
+#define ELSSCAN_ALWAYS_INLINE __attribute__((always_inline)) inline
+#elif defined(_MSC_VER)
+#define ELSSCAN_ALWAYS_INLINE __forceinline
+#else
+#define ELSSCAN_ALWAYS_INLINE inline
+#endif
+
 // Tells the processor that the thread is spinning on a flag, so that it
 // saves power and lets the other hardware thread of its core run.
 #if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))

@@ -31,7 +31,7 @@ bool readLine(std::string* line) {
   bool any = false;
   bool ended_by_lf = false;
   for (;;) {
-    const int c = readInputByte();
+    const int c = readInputByte(exitRequested);
     if (c == kInputInterrupted) {
       pollInterrupt();
       continue;

@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "util/interrupt.h"
-
 #if defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
@@ -51,13 +49,13 @@ DWORD consoleNext = 0;
 // True when the console read that just gave no byte was cut short by Ctrl-C.
 // The console ends the read as if at end of input, and the handler runs on a
 // thread of its own, maybe a little later: give it that time.
-bool consoleReadInterrupted(DWORD error) {
+bool consoleReadInterrupted(DWORD error, bool (*ctrl_c_pending)()) {
   if (error == ERROR_OPERATION_ABORTED) return true;
   for (int i = 0; i < 20; ++i) {
-    if (exitPending != 0) return true;
+    if (ctrl_c_pending()) return true;
     Sleep(10);
   }
-  return exitPending != 0;
+  return ctrl_c_pending();
 }
 
 }  // namespace
@@ -77,7 +75,7 @@ void restoreConsole() {
   }
 }
 
-int readInputByte() {
+int readInputByte(bool (*ctrl_c_pending)()) {
   if (consoleNext < consoleLength) return static_cast<unsigned char>(consoleBytes[consoleNext++]);
   const int descriptor = _fileno(stdin);
   const auto input =
@@ -107,7 +105,7 @@ int readInputByte() {
     consoleNext = 1;
     return static_cast<unsigned char>(consoleBytes[0]);
   }
-  if (consoleReadInterrupted(error)) return kInputInterrupted;
+  if (consoleReadInterrupted(error, ctrl_c_pending)) return kInputInterrupted;
   if (ok) return EOF;
   // A read that failed for another reason: the runtime's name for it.
   errno = error == ERROR_INVALID_HANDLE ? EBADF : error == ERROR_ACCESS_DENIED ? EACCES : EIO;
@@ -128,7 +126,8 @@ void setUpConsole() {
 
 void restoreConsole() {}
 
-int readInputByte() {
+// A wait for input that a signal cuts short says so itself (EINTR).
+int readInputByte(bool (* /*ctrl_c_pending*/)()) {
   errno = 0;
   const int c = std::getc(stdin);
   if (c != EOF || !std::ferror(stdin)) return c;

@@ -34,8 +34,12 @@ inline constexpr int kInputFailed = -3;
 // Reads the next byte of standard input: the byte (0 to 255), EOF at the end
 // of input, kInputFailed or kInputInterrupted. On Unix-like systems, standard
 // input that has no byte yet but would block (left non-blocking by another
-// program) is waited for, and the wait comes back as kInputInterrupted.
-int readInputByte();
+// program) is waited for, and the wait comes back as kInputInterrupted. On
+// Windows a console ends a read that Ctrl-C cuts short as if at the end of
+// input, and the handler runs on a thread of its own: a console read that
+// gives no byte is kInputInterrupted when ctrl_c_pending() says so within a
+// fifth of a second.
+int readInputByte(bool (*ctrl_c_pending)());
 
 // Writes n bytes to stream after what it holds already, carrying on after a
 // write that a signal cut short, before its first byte or after some. On

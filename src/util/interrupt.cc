@@ -89,8 +89,10 @@ void installInterruptHandler() {
 #endif
 }
 
+bool exitRequested() { return exitPending != 0; }
+
 void pollInterrupt() {
-  if (exitPending == 0) return;
+  if (!exitRequested()) return;
   flushOutput();
   std::exit(1);
 }

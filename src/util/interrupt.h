@@ -9,8 +9,8 @@
 #include <atomic>
 
 // The module flags, 0 or 1, all 0 at start. The handler may run on any thread
-// (on Windows it has one of its own) and the scan polls from two threads, so
-// each flag is a lock-free atomic.
+// (on Windows it has one of its own) and every thread of a scan polls (up to
+// 16), so each flag is a lock-free atomic.
 //
 // 1 while a scan runs. Written by the main thread around a scan and read by
 // the handler: sequentially consistent, so that the handler sees it set
@@ -40,12 +40,18 @@ void sigint(int signal_number);
 // carries on. Safe to call from the handler itself.
 void installInterruptHandler();
 
+// True once a Ctrl-C outside a scan asked the program to end (exitPending);
+// the console read that Ctrl-C cuts short on Windows asks it.
+bool exitRequested();
+
 // Ends the program with status 1 (flushing standard output) if a Ctrl-C asked
 // for it. Long loops that run outside a scan call it now and then.
 void pollInterrupt();
 
 // Test hook: when set, called at every scanStopRequested, from any of the
-// scan's threads, so that a test can set interrupted at a chosen poll.
+// scan's threads, so that a test can set interrupted at a chosen poll. The
+// threads read the pointer without ordering: set it only between scans, and
+// make the function safe to call from several threads at once.
 extern void (*interruptPollHook)();
 
 // The scan's poll: true once a Ctrl-C asked the running scan to stop.
@@ -55,7 +61,8 @@ inline bool scanStopRequested() {
 }
 
 // Test hook: when set, called by beginScan just before it sets searching,
-// so that a test can send a Ctrl-C in the moment before a scan.
+// on the thread that runs the scan, so that a test can send a Ctrl-C in the
+// moment before a scan. Set it only between scans.
 extern void (*scanBeginHook)();
 
 // Brackets a scan: sets searching; then clears searching first (a Ctrl-C

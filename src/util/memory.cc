@@ -13,6 +13,7 @@
 #include "util/compiler.h"
 #include "util/console_platform.h"
 #include "util/message.h"
+#include "util/platform.h"
 
 int terminate_size = INT_MAX;
 void (*endfun)() = nullptr;

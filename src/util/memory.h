@@ -9,7 +9,7 @@
 #include <atomic>
 #include <cstddef>
 
-#include "util/platform.h"
+#include "util/memory_status.h"
 
 // A failed getmem request of at least this many bytes returns null after its
 // message instead of ending the program.
@@ -61,7 +61,7 @@ void* allocateLargeBlock(std::size_t size);
 
 // The memory budget. A request is refused when it would leave less than a
 // reserve (1/32 of the memory, at least 64 MB but at most a quarter of it)
-// of what the system reports available (util/platform.h: in a memory
+// of what the system reports available (util/memory_status.h: in a memory
 // control group, the memory is the group's limit and what is available is
 // what the group still allows, where they are less than the machine's).
 // The status is looked at again before every refusal and whenever the bytes

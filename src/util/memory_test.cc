@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "util/platform.h"
+#include "util/memory_status.h"
 
 #if !defined(__has_feature)
 #define __has_feature(x) 0

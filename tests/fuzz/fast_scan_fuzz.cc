@@ -3,8 +3,9 @@
 // same order and the same progress marks.
 //
 // Input: byte 0 picks the join method, the thread switch, the number of
-// threads and the 256-bit steps, bytes 1 and 2 the block sizes and the hits
-// a block aims at, byte 3 the skip bound (0: all skips), byte 4 the length of
+// threads and, with the high bit of byte 1, the widest steps of the masks
+// (a row of their table), bytes 1 and 2 the block sizes and the hits a
+// block aims at, byte 3 the skip bound (0: all skips), byte 4 the length of
 // the search string, byte 5 the sizes that only long texts outgrow at their
 // own values (pairs per batch, hits per chunk of the list, positions between
 // polls); the string follows, and the text is the rest.
@@ -23,6 +24,7 @@
 #include "core/main_info.h"
 #include "search/fast_scan.h"
 #include "search/letter_index.h"
+#include "search/mask_steps.h"
 #include "search/scan.h"
 #include "util/message.h"
 
@@ -76,8 +78,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fastScanTuning.method = kMethods[data[0] % 3];
   fastScanTuning.parallel_work = (data[0] & 0x80) != 0 ? 0 : 1LL << 40;
   fastScanTuning.threads = 1 + (data[0] >> 4 & 3);
-  static constexpr MaskStep kSteps[] = {MaskStep::kPlain, MaskStep::kAvx2, MaskStep::kAvx512};
-  fastScanTuning.widest_step = kSteps[(data[0] >> 6 & 1) + (data[1] >> 7 & 1)];
+  const int width = (data[0] >> 6 & 1) + (data[1] >> 7 & 1);
+  fastScanTuning.widest_step =
+      kMaskStepWidths[static_cast<std::size_t>(width) % kMaskStepCount].step;
   fastScanTuning.min_block_skips = 1;
   fastScanTuning.max_block_skips = 1 + data[1];
   fastScanTuning.block_work = data[2] == 255 ? 1LL << 30 : 1 + data[2] * 4;

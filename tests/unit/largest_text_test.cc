@@ -9,9 +9,9 @@
 #include <climits>
 #include <string>
 
+#include "core/hit_triple.h"
 #include "core/main_info.h"
 #include "display/grid.h"
-#include "search/hits.h"
 #include "text/loader.h"
 #include "unit/console_capture.h"
 

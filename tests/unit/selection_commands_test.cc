@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "core/hit_triple.h"
 #include "core/main_info.h"
 #include "driver/commands.h"
-#include "search/hits.h"
 #include "select/selection.h"
 #include "unit/console_capture.h"
 
@@ -35,14 +35,14 @@ class Selecting : public testing::Test {
     mainInfo.textLen = 100;
     std::strcpy(mainInfo.pattern, "ace");
     mainInfo.patternLen = 3;
-    setHits(&heads_.forwardHits, {{2, 1}, {2, 27}, {2, 53}});
-    setHits(&heads_.backwardHits, {{24, 48}, {24, 22}});
+    setHits(&lists_.forwardHits, {{2, 1}, {2, 27}, {2, 53}});
+    setHits(&lists_.backwardHits, {{24, 48}, {24, 22}});
     mainInfo.forwardCount = 3;
     mainInfo.backwardCount = 2;
   }
 
   void TearDown() override {
-    for (Selection* s = heads_.selections.next; s != nullptr;) {
+    for (Selection* s = lists_.selections.next; s != nullptr;) {
       Selection* next = s->next;
       std::free(s);
       s = next;
@@ -58,7 +58,7 @@ class Selecting : public testing::Test {
   // Runs command lines and returns what they wrote, both streams in order.
   std::string run(const std::vector<std::string>& lines) {
     return readable(merged([&] {
-      for (const std::string& line : lines) runCommand(line, &heads_);
+      for (const std::string& line : lines) runCommand(line, &lists_);
     }));
   }
 
@@ -77,11 +77,11 @@ class Selecting : public testing::Test {
 
   int chainLength() const {
     int length = 1;
-    for (const Selection* s = heads_.selections.next; s != nullptr; s = s->next) ++length;
+    for (const Selection* s = lists_.selections.next; s != nullptr; s = s->next) ++length;
     return length;
   }
 
-  ListHeads heads_{};
+  SessionLists lists_{};
 
  private:
   std::string text_;
@@ -113,12 +113,12 @@ TEST_F(Selecting, FirstSelectionAfterADropSetsTheWholeSpan) {
 
 TEST_F(Selecting, DroppedRecordsAreReusedBeforeNewOnesAreAllocated) {
   run({"s 1", "s 2", "s 3"});
-  const Selection* second = heads_.selections.next;
+  const Selection* second = lists_.selections.next;
   const Selection* third = second->next;
   EXPECT_EQ(chainLength(), 3);
   run({"s", "s 5", "s 4", "s 1"});
   EXPECT_EQ(chainLength(), 3);
-  EXPECT_EQ(heads_.selections.next, second);
+  EXPECT_EQ(lists_.selections.next, second);
   EXPECT_EQ(second->next, third);
   EXPECT_EQ(third->start, 1);
   run({"s 2"});

@@ -1,7 +1,8 @@
 // The (start, center, end) triple in forward-text terms that the user sees
-// for every hit.
-#ifndef SRC_SEARCH_HITS_H_
-#define SRC_SEARCH_HITS_H_
+// for every hit: the listing writes it, and the selection keeps and draws
+// its strings by it.
+#ifndef SRC_CORE_HIT_TRIPLE_H_
+#define SRC_CORE_HIT_TRIPLE_H_
 
 // A hit as positions in the forward text: start and end are its lowest and
 // highest letter positions, center (start + end) / 2 truncated toward zero.
@@ -21,4 +22,4 @@ HitTriple forwardTriple(int skip, int pos, int pattern_len);
 // letter).
 HitTriple backwardTriple(int skip, int pos, int pattern_len, int text_len);
 
-#endif  // SRC_SEARCH_HITS_H_
+#endif  // SRC_CORE_HIT_TRIPLE_H_

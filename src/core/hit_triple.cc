@@ -1,4 +1,4 @@
-#include "search/hits.h"
+#include "core/hit_triple.h"
 
 namespace {
 
