@@ -45,10 +45,11 @@ def source_files(root):
     return sorted(path.replace(os.sep, "/") for path in found)
 
 
-def resolve(root, name):
-    """The tree's file that an include names: rooted at src/, or at tests/ for
-    the test helpers."""
-    for base in ("src", "tests"):
+def resolve(root, name, beside="src"):
+    """The tree's file that an include names: beside the including file (the
+    benchmark's own headers), else rooted at src/, or at tests/ for the test
+    helpers."""
+    for base in (beside, "src", "tests"):
         path = base + "/" + name
         if os.path.exists(os.path.join(root, path)):
             return path
@@ -125,7 +126,7 @@ def problems_in(root):
             if not match:
                 continue
             where = f"{path}:{number}"
-            target = resolve(root, match.group(1))
+            target = resolve(root, match.group(1), os.path.dirname(path).replace(os.sep, "/"))
             if target is None:
                 problems.append(f"{where}: includes \"{match.group(1)}\", which is no file of the tree")
                 continue
