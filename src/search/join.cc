@@ -146,7 +146,7 @@ void Joiner::joinMasks(int anchor) {
 // and its bit within the byte.
 void Joiner::firstBits(int x, std::size_t m, const unsigned char** at, int* shift) const {
   const long long bit = index_.masks[m].origin(x) + block_.first;
-  *at = index_.masks[m].bytes.data() + (bit >> 3);
+  *at = index_.masks[m].bytes.get() + (bit >> 3);
   *shift = static_cast<int>(bit & 7);
 }
 

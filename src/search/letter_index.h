@@ -7,8 +7,11 @@
 // Ownership and threads: planned by the scan's calling thread
 // (planLetterIndex), then built by the scan's team before any block is
 // joined (buildLetterIndex): the calling thread sets the index up, and the
-// members fill the anchors and the partners or maps, each of these vectors
-// written by one member only. Read-only while blocks are joined, with one
+// members fill the anchors and the partners or maps. The pairs' anchors
+// and partners are each written by one member; the masks' anchors and maps
+// are split into runs of the text, one member's run following another's,
+// so that every anchor's slot and every word of a map has one writer.
+// Read-only while blocks are joined, with one
 // exception: cursors, of which each joining thread reads and writes only
 // the entries of the anchors it was given. The index is kept from one scan
 // to the next (a search run scans the text and then its mirror, which need
@@ -19,7 +22,9 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "search/mask_steps.h"
@@ -43,21 +48,24 @@ bool forEachPosition(int from, int to, int per_poll, Visit visit) {
 }
 
 // Division of a position (0 to INT_MAX) by a fixed divisor from 1 to 4096,
-// as a multiplication and a shift (exact for every such dividend).
+// as a multiplication and a shift (exact for every such dividend). The
+// multiplier, the quotient of 2^shift by the divisor rounded up, is below
+// 2^32 since the dividends have 31 bits: one 32 x 32-bit product.
 class Divider {
  public:
   explicit Divider(int divisor = 1)
-      : shift_(32 + static_cast<unsigned>(std::bit_width(static_cast<unsigned>(divisor - 1)))),
-        multiplier_(((std::uint64_t{1} << shift_) + static_cast<unsigned>(divisor) - 1) /
-                    static_cast<unsigned>(divisor)) {}
+      : shift_(31 + static_cast<unsigned>(std::bit_width(static_cast<unsigned>(divisor - 1)))),
+        multiplier_(static_cast<std::uint32_t>(
+            ((std::uint64_t{1} << shift_) + static_cast<unsigned>(divisor) - 1) /
+            static_cast<unsigned>(divisor))) {}
 
   int quotient(int x) const {
-    return static_cast<int>((static_cast<std::uint64_t>(x) * multiplier_) >> shift_);
+    return static_cast<int>((std::uint64_t{static_cast<std::uint32_t>(x)} * multiplier_) >> shift_);
   }
 
  private:
   unsigned shift_;
-  std::uint64_t multiplier_;
+  std::uint32_t multiplier_;
 };
 
 // A letter of the search string that a candidate must also show: it stands
@@ -69,33 +77,61 @@ struct Check {
 };
 
 // A letter tested many skips at a time. Its positions are split by residue
-// modulo the stride |offset|; each class gets a run of bits, one per
-// position of the class, in the order in which a growing skip meets them
-// (descending positions for a negative offset). For anchor x, the bit at
-// origin(x) + skip tells whether the letter stands at x + offset x skip.
-struct MaskLetter {
-  int offset;
-  int stride;
+// modulo the stride |offset| into classes, and the text into tiles of 64
+// positions of every class (64 x stride positions each). Class r takes the
+// class_bits bits from r x class_bits on, one per position of the class in
+// the order in which a growing skip meets them (ascending positions for a
+// positive offset, descending for a negative one), then zero bits where the
+// text has ended; so a tile gives each class one whole word of its bits.
+// For anchor x, the bit at origin(x) + skip tells whether the letter stands
+// at x + offset x skip. Bit indexes pass 2^31 on the longest texts: they
+// are long long throughout. The geometry is apart from the bytes, so that
+// a loop can keep a copy of it in registers.
+struct MapGeometry {
+  int offset = 1;
+  int stride = 1;
   Divider by_stride;
-  std::vector<int> class_base;       // per class, the bit of its first position
-  std::vector<int> class_size;       // per class, its number of positions
-  std::vector<unsigned char> bytes;  // bit b is bit b % 8 of byte b / 8
+  long long tiles = 0;       // the text's length over 64 x stride, rounded up
+  long long class_bits = 0;  // 64 x tiles
 
-  // Marks the letter as standing at pos.
-  void set(int pos) {
-    const int index = by_stride.quotient(pos);
-    const auto r = static_cast<std::size_t>(pos - index * stride);
-    const int bit = class_base[r] + (offset > 0 ? index : class_size[r] - 1 - index);
-    bytes[static_cast<std::size_t>(bit / 8)] |= static_cast<unsigned char>(1 << (bit % 8));
+  // Where a tile begins in the text, and how many of its positions the
+  // text holds (64 x stride, fewer in the last tile).
+  long long tileStart(long long tile) const { return 64LL * stride * tile; }
+  int tileLength(long long tile, int text_len) const {
+    return static_cast<int>(std::min<long long>(64LL * stride, text_len - tileStart(tile)));
+  }
+
+  // The word (the 8 bytes from 8 x the result on) that holds the bits of
+  // class r within tile.
+  long long wordIndex(int r, long long tile) const {
+    return r * tiles + (offset > 0 ? tile : tiles - 1 - tile);
   }
 
   long long origin(int x) const {
     const int index = by_stride.quotient(x);
-    const auto r = static_cast<std::size_t>(x - index * stride);
-    if (offset > 0) return class_base[r] + index;
-    return class_base[r] + class_size[r] - 1 - index;
+    const long long base = (x - index * stride) * class_bits;
+    return offset > 0 ? base + index : base + class_bits - 1 - index;
   }
 };
+
+struct MaskLetter : MapGeometry {
+  // Bit b is bit b % 8 of byte b / 8: stride x tiles words, then room for
+  // the last step's loads (kMaskPadding bytes, zero). Kept from scan to
+  // scan, and never zeroed as a whole: the fill writes every word.
+  std::unique_ptr<unsigned char[]> bytes;
+  std::size_t capacity = 0;  // bytes held
+
+  // Sets the map up for a text of text_len (1 or more) bytes, keeping the
+  // bytes it holds when they are enough.
+  void setUp(int map_offset, int text_len);
+};
+
+// The words of one tile of a map: words[r] gets, for k from 0 to 63, at bit
+// k (ascending) or 63 - k (descending), whether letter stands at
+// tile_text[r + stride x k]. tile_text holds tile_length bytes (1 to 64 x
+// stride); the positions past them count as without the letter.
+void tileWords(const unsigned char* tile_text, int tile_length, unsigned char letter,
+               const Divider& by_stride, int stride, bool ascending, std::uint64_t* words);
 
 // Letters tested through bit maps; each map takes one bit per text byte.
 inline constexpr std::size_t kMaxMaskLetters = 4;

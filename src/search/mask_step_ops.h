@@ -9,26 +9,15 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <utility>
 
+#include "search/letter_bits.h"
 #include "search/mask_steps.h"
 #include "util/cpu_features.h"
 
 #if ELSSCAN_X86_VECTORS
 #include <immintrin.h>
 #endif
-
-// The 8 bytes from p on, the first in the lowest bits.
-inline std::uint64_t loadBytes(const unsigned char* p) {
-  std::uint64_t value = 0;
-  if constexpr (std::endian::native == std::endian::little) {
-    std::memcpy(&value, p, sizeof value);
-  } else {
-    for (int k = 7; k >= 0; --k) value = value << 8 | p[k];
-  }
-  return value;
-}
 
 // The sweep keeps, per map, where the anchor's bits begin (at) and its bit
 // offset as the width takes it (Shift); bit b of step k's Mask, in lanes of
