@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-int Block::lastSkip(int x) const {
+int Block::lastSkipNearAnEnd(int x) const {
   int last = end - 1;
   if (x < full_pos_lo) last = x / shape.anchor_index;
   if (x > full_pos_hi) {

@@ -36,7 +36,12 @@ struct Block {
 
   // The highest skip of the block at which anchor x (a position) has a
   // start that fits; below first when it has none.
-  int lastSkip(int x) const;
+  int lastSkip(int x) const {
+    return x >= full_pos_lo && x <= full_pos_hi ? end - 1 : lastSkipNearAnEnd(x);
+  }
+
+  // The same for an anchor outside [full_pos_lo, full_pos_hi].
+  int lastSkipNearAnEnd(int x) const;
 };
 
 // The block of the skips [first, end) over the ascending anchor positions.
