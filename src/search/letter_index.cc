@@ -11,16 +11,46 @@ namespace {
 
 bool isPowerOfTwo(int value) { return (value & (value - 1)) == 0; }
 
+// chunkBits where the text ends within the 64 positions.
+std::uint64_t tailBits(const unsigned char* text, int left, unsigned char letter) {
+  unsigned char tail[64] = {};
+  std::memcpy(tail, text, static_cast<std::size_t>(left));
+  return letterBits(tail, letter) & ((std::uint64_t{1} << left) - 1);
+}
+
 // Whether letter stands at the positions from pos on, as the bits of a
 // word (bit k: pos + k), none past the text's end.
 // REQUIRES: 0 <= pos < text_len.
-std::uint64_t chunkBits(const unsigned char* text, int text_len, long long pos,
-                        unsigned char letter) {
+inline std::uint64_t chunkBits(const unsigned char* text, int text_len, long long pos,
+                               unsigned char letter) {
   const long long left = text_len - pos;
   if (left >= 64) return letterBits(text + pos, letter);
-  unsigned char tail[64] = {};
-  std::memcpy(tail, text + pos, static_cast<std::size_t>(left));
-  return letterBits(tail, letter) & ((std::uint64_t{1} << left) - 1);
+  return tailBits(text + pos, static_cast<int>(left), letter);
+}
+
+// The words of one tile of a map: words[r] gets, for k from 0 to 63, at
+// bit k (ascending) or 63 - k (descending), whether letter stands at
+// tile_text[r + stride x k]; tile_text holds tile_length bytes (1 to 64 x
+// stride), and the positions past them count as without the letter. The
+// position at u from the tile's start is of class u mod stride, and the
+// (u / stride)-th of its class in the tile.
+void tileWords(const unsigned char* tile_text, int tile_length, unsigned char letter,
+               const Divider& by_stride, int stride, bool ascending, std::uint64_t* words) {
+  if (stride == 1) {
+    const std::uint64_t bits = chunkBits(tile_text, tile_length, 0, letter);
+    words[0] = ascending ? bits : reverseBits(bits);
+    return;
+  }
+  std::fill_n(words, stride, 0);
+  const int flip = ascending ? 0 : 63;  // k ^ 63 is 63 - k
+  for (int from = 0; from < tile_length; from += 64) {
+    for (std::uint64_t bits = chunkBits(tile_text, tile_length, from, letter); bits != 0;
+         bits &= bits - 1) {
+      const int u = from + std::countr_zero(bits);
+      const int k = by_stride.quotient(u);
+      words[u - k * stride] |= std::uint64_t{1} << (k ^ flip);
+    }
+  }
 }
 
 // Calls visit(pos, bits) with the chunkBits of every 64 positions from
@@ -293,21 +323,31 @@ bool Builder::fillPart(const FillPart& part) {
 
 void Builder::fillTile(std::size_t m, long long tile, std::uint64_t* words) {
   MaskLetter& mask = index_.masks[m];
-  tileWords(index_.text + mask.tileStart(tile), mask.tileLength(tile, job_.text_len), maskLetter(m),
-            mask.by_stride, mask.stride, mask.offset > 0, words);
-  for (int r = 0; r < mask.stride; ++r) {
-    storeBytes(mask.bytes.get() + 8 * mask.wordIndex(r, tile), words[r]);
-  }
+  fillMapTile(index_.text, job_.text_len, mask, maskLetter(m), tile, words, mask.bytes.get());
 }
 
 }  // namespace
 
+MapGeometry mapGeometry(int offset, int text_len) {
+  MapGeometry map;
+  map.offset = offset;
+  map.stride = std::abs(offset);
+  map.by_stride = Divider(map.stride);
+  map.tiles = (text_len + 64LL * map.stride - 1) / (64LL * map.stride);
+  map.class_bits = 64 * map.tiles;
+  return map;
+}
+
+void fillMapTile(const unsigned char* text, int text_len, const MapGeometry& map,
+                 unsigned char letter, long long tile, std::uint64_t* words,
+                 unsigned char* map_bytes) {
+  tileWords(text + map.tileStart(tile), map.tileLength(tile, text_len), letter, map.by_stride,
+            map.stride, map.offset > 0, words);
+  for (int r = 0; r < map.stride; ++r) storeBytes(map_bytes + 8 * map.wordIndex(r, tile), words[r]);
+}
+
 void MaskLetter::setUp(int map_offset, int text_len) {
-  offset = map_offset;
-  stride = std::abs(offset);
-  by_stride = Divider(stride);
-  tiles = (text_len + 64LL * stride - 1) / (64LL * stride);
-  class_bits = 64 * tiles;
+  static_cast<MapGeometry&>(*this) = mapGeometry(map_offset, text_len);
   const auto words = static_cast<std::size_t>(stride * tiles);
   const std::size_t size = 8 * words + kMaskPadding;
   if (size > capacity) {
@@ -316,27 +356,6 @@ void MaskLetter::setUp(int map_offset, int text_len) {
     capacity = size;
   }
   std::fill_n(bytes.get() + 8 * words, kMaskPadding, 0);
-}
-
-// A position of the tile at u from its start is of class u mod stride, and
-// the (u / stride)-th of its class in the tile.
-void tileWords(const unsigned char* tile_text, int tile_length, unsigned char letter,
-               const Divider& by_stride, int stride, bool ascending, std::uint64_t* words) {
-  if (stride == 1) {
-    const std::uint64_t bits = chunkBits(tile_text, tile_length, 0, letter);
-    words[0] = ascending ? bits : reverseBits(bits);
-    return;
-  }
-  std::fill_n(words, stride, 0);
-  const int flip = ascending ? 0 : 63;  // k ^ 63 is 63 - k
-  for (int from = 0; from < tile_length; from += 64) {
-    for (std::uint64_t bits = chunkBits(tile_text, tile_length, from, letter); bits != 0;
-         bits &= bits - 1) {
-      const int u = from + std::countr_zero(bits);
-      const int k = by_stride.quotient(u);
-      words[u - k * stride] |= std::uint64_t{1} << (k ^ flip);
-    }
-  }
 }
 
 bool planLetterIndex(const ScanJob& job, int last_skip, JoinMethod method, LetterIndex* index,

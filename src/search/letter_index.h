@@ -126,12 +126,16 @@ struct MaskLetter : MapGeometry {
   void setUp(int map_offset, int text_len);
 };
 
-// The words of one tile of a map: words[r] gets, for k from 0 to 63, at bit
-// k (ascending) or 63 - k (descending), whether letter stands at
-// tile_text[r + stride x k]. tile_text holds tile_length bytes (1 to 64 x
-// stride); the positions past them count as without the letter.
-void tileWords(const unsigned char* tile_text, int tile_length, unsigned char letter,
-               const Divider& by_stride, int stride, bool ascending, std::uint64_t* words);
+// The geometry of the map of a letter offset (not 0) letters from the
+// anchor, over a text of text_len (1 or more) bytes.
+MapGeometry mapGeometry(int offset, int text_len);
+
+// Writes the words of one tile of the map of letter over text (text_len
+// bytes) into map_bytes, the map's stride x tiles words; words is room for
+// stride words, the tile's on their way.
+void fillMapTile(const unsigned char* text, int text_len, const MapGeometry& map,
+                 unsigned char letter, long long tile, std::uint64_t* words,
+                 unsigned char* map_bytes);
 
 // Letters tested through bit maps; each map takes one bit per text byte.
 inline constexpr std::size_t kMaxMaskLetters = 4;
