@@ -112,6 +112,7 @@ void JoinScan::run(HitList* list) {
   parts_.resize(static_cast<std::size_t>(team.size()));
   const BlockShape shape = {job_.text_len, job_.pattern_len, index_.anchor_index};
   bool found = false;
+  const BlockBounds bounds = {job_.mark_step, joinSteps(index_), job_.text_len};
   int size = firstBlockSize(fastScanTuning);
   for (int skip = 1; skip <= job_.max_skip;) {
     if (job_.markDue(skip)) {
@@ -131,7 +132,7 @@ void JoinScan::run(HitList* list) {
       stopped = stopped || part.stopped;
     }
     if (stopped || !appendBlock(&team, block, list, &found)) break;
-    size = nextBlockSize(cost, job_.mark_step, fastScanTuning);
+    size = nextBlockSize(cost, bounds, fastScanTuning);
     skip = block.end;
   }
 }

@@ -256,3 +256,9 @@ void joinAnchors(LetterIndex* index, const Block& block, int anchors_begin, int 
   }
   out->work = joiner.work();
 }
+
+BlockSteps joinSteps(const LetterIndex& index) {
+  if (index.pairs) return {1, 1};
+  const MaskStepWidth& width = maskStepWidth(index.step);
+  return {width.skips, static_cast<int>((kAnchorWork + width.work - 1) / width.work)};
+}
