@@ -84,6 +84,31 @@ bool forEachOccurrence(const unsigned char* text, int text_len, unsigned char le
                       });
 }
 
+// Counts the bytes of the text by value, in four counts per value taken
+// in turn, so that a run of one letter does not wait on one count; polls
+// as forEachPosition does.
+bool countLetters(const unsigned char* text, int text_len, int per_poll, ByteCounts* counts) {
+  std::array<std::array<std::uint32_t, 256>, 4> part{};
+  for (int from = 0; from < text_len;) {
+    if (scanStopRequested()) return false;
+    const int stop = from + std::min(text_len - from, per_poll);
+    int pos = from;
+    for (; stop - pos >= 4; pos += 4) {
+      ++part[0][text[pos]];
+      ++part[1][text[pos + 1]];
+      ++part[2][text[pos + 2]];
+      ++part[3][text[pos + 3]];
+    }
+    for (; pos < stop; ++pos) ++part[0][text[pos]];
+    from = stop;
+  }
+  for (std::size_t value = 0; value < 256; ++value) {
+    (*counts)[value] =
+        static_cast<long long>(part[0][value]) + part[1][value] + part[2][value] + part[3][value];
+  }
+  return true;
+}
+
 // One team member's part of the maps' fill: the anchors among the
 // positions [anchors_from, anchors_to), written into the anchors from
 // anchors_at on, and for each map the tiles [tile_begin, tile_end). The
@@ -365,11 +390,8 @@ bool planLetterIndex(const ScanJob& job, int last_skip, JoinMethod method, Lette
   index->checks.clear();
   index->partners.clear();
   index->cursors.clear();
-  const auto* text = index->text;
   ByteCounts& counts = index->letter_counts;
-  counts.fill(0);
-  const auto count = [&](int pos) { ++counts[text[pos]]; };
-  if (!forEachPosition(0, job.text_len, index->positions_per_poll, count)) return false;
+  if (!countLetters(index->text, job.text_len, index->positions_per_poll, &counts)) return false;
   const auto* pattern = reinterpret_cast<const unsigned char*>(job.pattern);
   std::vector<int>& by_rarity = index->by_rarity;
   by_rarity.resize(static_cast<std::size_t>(job.pattern_len));
