@@ -84,14 +84,14 @@ bool forEachOccurrence(const unsigned char* text, int text_len, unsigned char le
                       });
 }
 
-// Counts the bytes of the text by value, in four counts per value taken
-// in turn, so that a run of one letter does not wait on one count; polls
-// as forEachPosition does.
-bool countLetters(const unsigned char* text, int text_len, int per_poll, ByteCounts* counts) {
+// Adds the bytes of text[from, to) to *counts by value, in four counts per
+// value taken in turn, so that a run of one letter does not wait on one
+// count; polls as forEachPosition does.
+bool countLetters(const unsigned char* text, int from, int to, int per_poll, ByteCounts* counts) {
   std::array<std::array<std::uint32_t, 256>, 4> part{};
-  for (int from = 0; from < text_len;) {
+  while (from < to) {
     if (scanStopRequested()) return false;
-    const int stop = from + std::min(text_len - from, per_poll);
+    const int stop = from + std::min(to - from, per_poll);
     int pos = from;
     for (; stop - pos >= 4; pos += 4) {
       ++part[0][text[pos]];
@@ -103,7 +103,7 @@ bool countLetters(const unsigned char* text, int text_len, int per_poll, ByteCou
     from = stop;
   }
   for (std::size_t value = 0; value < 256; ++value) {
-    (*counts)[value] =
+    (*counts)[value] +=
         static_cast<long long>(part[0][value]) + part[1][value] + part[2][value] + part[3][value];
   }
   return true;
@@ -216,6 +216,7 @@ void Builder::addChecks(const std::vector<int>& indexes) {
 }
 
 bool Builder::collectAnchors() {
+  index_.anchors.clear();
   return forEachOccurrence(index_.text, job_.text_len, letter(index_.anchor_index),
                            index_.positions_per_poll,
                            [&](int pos) { index_.anchors.push_back(pos); });
@@ -383,15 +384,28 @@ void MaskLetter::setUp(int map_offset, int text_len) {
   std::fill_n(bytes.get() + 8 * words, kMaskPadding, 0);
 }
 
-bool planLetterIndex(const ScanJob& job, int last_skip, JoinMethod method, LetterIndex* index,
-                     double* estimated_work) {
+bool planLetterIndex(const ScanJob& job, int last_skip, JoinMethod method, ScanTeam* team,
+                     LetterIndex* index, double* estimated_work) {
   index->text = reinterpret_cast<const unsigned char*>(job.text);
-  index->anchors.clear();
   index->checks.clear();
   index->partners.clear();
   index->cursors.clear();
   ByteCounts& counts = index->letter_counts;
-  if (!countLetters(index->text, job.text_len, index->positions_per_poll, &counts)) return false;
+  counts.fill(0);
+  const int members = team->size();
+  std::array<ByteCounts, kMaxScanThreads> parts;
+  std::array<bool, kMaxScanThreads> done{};
+  team->run([&](int member) {
+    const auto self = static_cast<std::size_t>(member);
+    parts[self].fill(0);
+    done[self] = countLetters(index->text, static_cast<int>(1LL * job.text_len * member / members),
+                              static_cast<int>(1LL * job.text_len * (member + 1) / members),
+                              index->positions_per_poll, &parts[self]);
+  });
+  for (std::size_t k = 0; k < static_cast<std::size_t>(members); ++k) {
+    if (!done[k]) return false;
+    for (std::size_t value = 0; value < 256; ++value) counts[value] += parts[k][value];
+  }
   const auto* pattern = reinterpret_cast<const unsigned char*>(job.pattern);
   std::vector<int>& by_rarity = index->by_rarity;
   by_rarity.resize(static_cast<std::size_t>(job.pattern_len));

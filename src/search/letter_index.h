@@ -5,7 +5,9 @@
 // through bit maps (masks), with the remaining letters checked byte by byte.
 //
 // Ownership and threads: planned by the scan's calling thread
-// (planLetterIndex), then built by the scan's team before any block is
+// (planLetterIndex, whose count of the letters a team may share, each
+// member counting a run of the text into counts of its own), then built by
+// the scan's team before any block is
 // joined (buildLetterIndex): the calling thread sets the index up, and the
 // members fill the anchors and the partners or maps. The pairs' anchors
 // and partners are each written by one member; the masks' anchors and maps
@@ -183,14 +185,15 @@ struct LetterIndex {
   }
 };
 
-// Counts the letters of job's text, ranks the string's letters by rarity,
-// chooses the join method by the letter counts unless method forces one,
-// and sets *estimated_work to the estimated work of the whole scan over the
-// skips 1 to last_skip, in units of one screened pair. Polls as it reads
-// the text; returns false when a Ctrl-C cut it short.
+// Counts the letters of job's text, the members of team sharing the text,
+// ranks the string's letters by rarity, chooses the join method by the
+// letter counts unless method forces one, and sets *estimated_work to the
+// estimated work of the whole scan over the skips 1 to last_skip, in units
+// of one screened pair. Polls as it reads the text; returns false when a
+// Ctrl-C cut it short.
 // REQUIRES: last_skip >= 1.
-bool planLetterIndex(const ScanJob& job, int last_skip, JoinMethod method, LetterIndex* index,
-                     double* estimated_work);
+bool planLetterIndex(const ScanJob& job, int last_skip, JoinMethod method, ScanTeam* team,
+                     LetterIndex* index, double* estimated_work);
 
 // Builds the index that planLetterIndex planned, the members of team
 // sharing the passes over the text. Polls as it reads the text; returns
