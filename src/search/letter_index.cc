@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "search/letter_bits.h"
+#include "util/memory.h"
 
 namespace {
 
@@ -378,7 +379,9 @@ void MaskLetter::setUp(int map_offset, int text_len) {
   const std::size_t size = 8 * words + kMaskPadding;
   if (size > capacity) {
     bytes.reset();  // first, so that the old and the new block are never held at once
-    bytes = std::make_unique_for_overwrite<unsigned char[]>(size);
+    void* block = allocateLargeBlock(size);
+    if (block == nullptr) memoryExhausted(size, true);
+    bytes.reset(static_cast<unsigned char*>(block));
     capacity = size;
   }
   std::fill_n(bytes.get() + 8 * words, kMaskPadding, 0);

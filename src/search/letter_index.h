@@ -26,6 +26,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -116,11 +117,18 @@ struct MapGeometry {
   }
 };
 
+// Gives back a block of allocateLargeBlock.
+struct FreeLargeBlock {
+  void operator()(unsigned char* block) const { std::free(block); }
+};
+
 struct MaskLetter : MapGeometry {
   // Bit b is bit b % 8 of byte b / 8: stride x tiles words, then room for
   // the last step's loads (kMaskPadding bytes, zero). Kept from scan to
-  // scan, and never zeroed as a whole: the fill writes every word.
-  std::unique_ptr<unsigned char[]> bytes;
+  // scan, and never zeroed as a whole: the fill writes every word. A large
+  // block, advised as huge pages: its first writes would otherwise take a
+  // page fault every 4 KB, as much as the rest of the fill on a long text.
+  std::unique_ptr<unsigned char[], FreeLargeBlock> bytes;
   std::size_t capacity = 0;  // bytes held
 
   // Sets the map up for a text of text_len (1 or more) bytes, keeping the
