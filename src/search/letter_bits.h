@@ -44,7 +44,7 @@ inline void storeBytes(unsigned char* p, std::uint64_t value) {
 inline std::uint64_t letterBitsPlain(const unsigned char* p, unsigned char letter) {
   constexpr std::uint64_t kLow7 = 0x7f7f7f7f7f7f7f7f;
   constexpr std::uint64_t kGather = 0x0102040810204080;
-  const std::uint64_t spread = 0x0101010101010101 * letter;
+  const std::uint64_t spread = std::uint64_t{0x0101010101010101} * letter;
   std::uint64_t bits = 0;
   for (int k = 0; k < 8; ++k) {
     const std::uint64_t x = loadBytes(p + 8 * k) ^ spread;
