@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Benchmarks the scan on the letters of the King James Bible: the plain loop
 # against the joined scan in the same run, the joined scan on the text
-# repeated 16 and 32 times, the memory that hits take, one thread against
-# all, the listing after a q, Ctrl-C latency, the loader's peak memory, the
-# real program loading the text repeated 160 and 600 times (and a Ctrl-C
-# while it loads), the real program on a scripted session, and the Windows
-# program under Wine against the Linux one (bench/windows.sh). Prints
-# Markdown tables.
+# repeated 16 and 32 times, 160 times (on one thread and on all) and 600
+# times, the memory that hits take, one thread against all, the listing
+# after a q, Ctrl-C latency, the loader's peak memory, the real program
+# loading the text repeated 160 and 600 times (and a Ctrl-C while it loads),
+# the real program on a scripted session, and the Windows program under Wine
+# against the Linux one (bench/windows.sh). Prints Markdown tables.
 # Usage: bench/run.sh [fast-runs (default 3)]
 #
 # The corpus comes from Debian's bible-kjv-text (read through the bible
@@ -14,9 +14,10 @@
 # reference, letters only, upper case, 3,222,423 bytes. The plain loop over
 # all skips (estimated at 42 to 49 minutes in the README's runs on a 2-core
 # machine) is not run whole: a sample of its skips is timed and scaled by the
-# number of start positions, and marked "est.". The texts repeated 16 and 32
-# times (51.5 and 103 MB), and 160 and 600 times (515.6 MB and 1.93 GB) for
-# loading, are made here from the corpus and never committed.
+# number of start positions, and marked "est.". The texts repeated 16, 32,
+# 160 and 600 times (51.5 MB, 103 MB, 515.6 MB and 1.93 GB; the last two
+# for searching and loading) are made here from the corpus and never
+# committed.
 # The machine may be shared: the joined scan's time is the best of its runs,
 # its processor time (all threads, user and system) is given beside it, and
 # the first line of the report gives the load average at the start.
@@ -136,7 +137,31 @@ for times in 1 16 32; do
     "$times" "$(mb "$(wc -c < "$text")")" "$(value forward "$line")" "$(value backward "$line")" \
     "$(secs "$(value seconds "$line")")" "$(secs "$(value cpu_seconds "$line")")" "$ratio" \
     "$cpu_ratio" "$([ "$times" = 1 ] && echo - || echo "at most 1.3")"
+  [ "$times" = 16 ] && x16=$line
 done
+
+# The long texts: x 160 on one thread and on all, and x 600 on all against
+# the x 16 time above (600 / 16 = 37.5 times the letters).
+echo
+echo "| \`/MOSES\` (limit 10000) on the long texts | Size | Threads | Hits | Best time | Processor time | Measure | Target |"
+echo "|---|---|---|---|---|---|---|---|"
+long_row() {  # times threads line measure target
+  printf '| King James letters x %s | %s | %s | %s + %s | %s | %s | %s | %s |\n' "$1" \
+    "$(mb "$(wc -c < "$(repeated "$1")")")" "$2" "$(value forward "$3")" "$(value backward "$3")" \
+    "$(secs "$(value seconds "$3")")" "$(secs "$(value cpu_seconds "$3")")" "$4" "$5"
+}
+text=$(repeated 160)
+one=$(best_fast MOSES 0 "$text" 1)
+all=$(best_fast MOSES 0 "$text")
+long_row 160 1 "$one" - -
+long_row 160 "$(nproc)" "$all" \
+  "$(awk -v a="$(value seconds "$one")" -v b="$(value seconds "$all")" \
+     'BEGIN { printf "%.2fx over one thread", a / b }')" "at most 8 s; at least 1.7x on 2 cores"
+[ "$(value checksum "$one")" = "$(value checksum "$all")" ] || echo "x 160: the hits of one thread and of all differ"
+line=$(best_fast MOSES 0 "$(repeated 600)")
+long_row 600 "$(nproc)" "$line" \
+  "$(awk -v t="$(value seconds "$line")" -v s="$(value seconds "$x16")" \
+     'BEGIN { printf "%.2f of 37.5 x the x 16 time", t / (37.5 * s) }')" "at most 1.3"
 
 echo
 echo "| Memory of the hits | Hits | Time | Peak memory over the loaded text | Bytes per hit | Target |"

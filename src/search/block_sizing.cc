@@ -1,8 +1,9 @@
 #include "search/block_sizing.h"
 
 #include <algorithm>
+#include <cmath>
 
-int Block::lastSkip(int x) const {
+int Block::lastSkipNearAnEnd(int x) const {
   int last = end - 1;
   if (x < full_pos_lo) last = x / shape.anchor_index;
   if (x > full_pos_hi) {
@@ -42,17 +43,20 @@ int clampSize(double size, const FastScanTuning& tuning) {
 
 int firstBlockSize(const FastScanTuning& tuning) { return clampSize(1, tuning); }
 
-int nextBlockSize(const BlockCost& last, int mark_step, const FastScanTuning& tuning) {
+int nextBlockSize(const BlockCost& last, const BlockBounds& bounds, const FastScanTuning& tuning) {
   const double size = last.skips;
   double next = 8.0 * size;
   if (last.work > 0) {
     next = std::min(next,
                     static_cast<double>(tuning.block_work) * size / static_cast<double>(last.work));
   }
-  next = std::max(next, static_cast<double>(mark_step));
+  next = std::max(next, static_cast<double>(bounds.mark_step));
+  const double step = std::max(bounds.steps.skips, 1);
+  next = std::max(step * std::max(bounds.steps.least, 1), std::round(next / step) * step);
   if (last.hits > 0) {
-    next = std::min(next,
-                    static_cast<double>(tuning.block_hits) * size / static_cast<double>(last.hits));
+    const double most_hits = std::max(static_cast<double>(tuning.block_hits),
+                                      static_cast<double>(bounds.text_len) / kTextBytesPerBlockHit);
+    next = std::min(next, most_hits * size / static_cast<double>(last.hits));
   }
   return clampSize(next, tuning);
 }

@@ -36,7 +36,12 @@ struct Block {
 
   // The highest skip of the block at which anchor x (a position) has a
   // start that fits; below first when it has none.
-  int lastSkip(int x) const;
+  int lastSkip(int x) const {
+    return x >= full_pos_lo && x <= full_pos_hi ? end - 1 : lastSkipNearAnEnd(x);
+  }
+
+  // The same for an anchor outside [full_pos_lo, full_pos_hi].
+  int lastSkipNearAnEnd(int x) const;
 };
 
 // The block of the skips [first, end) over the ascending anchor positions.
@@ -54,14 +59,38 @@ struct BlockCost {
 // Skips of the first block.
 int firstBlockSize(const FastScanTuning& tuning);
 
+// How the join takes a block's skips: in steps of `skips` skips (1 for the
+// pairs join, a width's skips for the masks', whose last step in a block
+// costs a whole one however few skips it has left), at least `least` of
+// them a block (1 or more).
+struct BlockSteps {
+  int skips;
+  int least;
+};
+
+// What bounds the blocks of a scan besides the tuning.
+struct BlockBounds {
+  int mark_step;     // skips between two progress marks; 0 or below: none
+  BlockSteps steps;  // the join's
+  int text_len;
+};
+
+// Text bytes per hit that a block may hold on a long text, beyond the
+// tuning's block_hits: a block's hits take 8 bytes each until they are
+// copied into the list, so at most an eighth of the text's size.
+inline constexpr int kTextBytesPerBlockHit = 64;
+
 // Skips of the block after one that cost last: the size at which a block
 // would cost tuning.block_work, at most 8 times the last size, and not
-// below mark_step (so that at most about 30 blocks cover the skips however
-// long the text: each joined anchor has a fixed cost per block, and blocks
-// that shrank as the text grew would make the cost grow with the square of
-// its length); then lowered to where a block would find tuning.block_hits
-// hits, which bounds the memory of a block's hits; all within
+// below the mark step (so that at most about 30 blocks cover the skips
+// however long the text: each joined anchor has a fixed cost per block,
+// and blocks that shrank as the text grew would make the cost grow with
+// the square of its length); then rounded to whole steps, at least
+// steps.least of them; then lowered to where a block would find
+// tuning.block_hits hits, or one per kTextBytesPerBlockHit bytes of the
+// text if that is more (which bounds the memory of a block's hits without
+// making blocks shrink as the text grows); all within
 // tuning.min_block_skips and tuning.max_block_skips (the maximum wins).
-int nextBlockSize(const BlockCost& last, int mark_step, const FastScanTuning& tuning);
+int nextBlockSize(const BlockCost& last, const BlockBounds& bounds, const FastScanTuning& tuning);
 
 #endif  // SRC_SEARCH_BLOCK_SIZING_H_

@@ -24,41 +24,65 @@ const FastScanTuning kTuning = {JoinMethod::kCheapest,
                                 kMaxPairsPerBatch,
                                 kPositionsPerPoll};
 
+// The pairs join's steps, and a text too short to raise the block's hits.
+constexpr BlockSteps kOneSkip = {1, 1};
+constexpr int kShortText = 1000;
+
 TEST(NextBlockSize, GrowsWhenOneSkipAloneCostsMoreThanABlock) {
   // A rarest letter with 3 million occurrences: one skip of the masks costs
   // 10 units an anchor, about half of a block's work.
   const BlockCost one_skip = {1, 3'000'000LL * 10, 0};
-  EXPECT_GE(nextBlockSize(one_skip, 0, kTuning), 56);
+  EXPECT_GE(nextBlockSize(one_skip, {0, kOneSkip, kShortText}, kTuning), 56);
   // With a mark every 333 skips, blocks reach the next mark.
-  EXPECT_GE(nextBlockSize(one_skip, 333, kTuning), 333);
+  EXPECT_GE(nextBlockSize(one_skip, {333, kOneSkip, kShortText}, kTuning), 333);
   // Twenty times the work still does not shrink a block below the minimum.
   const BlockCost dense = {56, 60'000'000LL * 10, 0};
-  EXPECT_EQ(nextBlockSize(dense, 0, kTuning), 56);
+  EXPECT_EQ(nextBlockSize(dense, {0, kOneSkip, kShortText}, kTuning), 56);
 }
 
 TEST(NextBlockSize, CheapBlocksGrowEightfoldUpToTheMaximum) {
-  EXPECT_EQ(nextBlockSize({56, 1000, 0}, 0, kTuning), 448);
-  EXPECT_EQ(nextBlockSize({4096, 1000, 0}, 0, kTuning), 1 << 13);
-  EXPECT_EQ(nextBlockSize({56, 0, 0}, 0, kTuning), 448);
+  EXPECT_EQ(nextBlockSize({56, 1000, 0}, {0, kOneSkip, kShortText}, kTuning), 448);
+  EXPECT_EQ(nextBlockSize({4096, 1000, 0}, {0, kOneSkip, kShortText}, kTuning), 1 << 13);
+  EXPECT_EQ(nextBlockSize({56, 0, 0}, {0, kOneSkip, kShortText}, kTuning), 448);
 }
 
 TEST(NextBlockSize, ManyHitsKeepBlocksSmallButNotBelowTheMinimum) {
   // A million hits in 1000 skips: 262 skips make a block's worth of hits,
   // even though the marks come every 5000 skips.
-  EXPECT_EQ(nextBlockSize({1000, 1000, 1'000'000}, 5000, kTuning), 262);
-  EXPECT_EQ(nextBlockSize({56, 1000, 100'000'000}, 5000, kTuning), 56);
+  EXPECT_EQ(nextBlockSize({1000, 1000, 1'000'000}, {5000, kOneSkip, kShortText}, kTuning), 262);
+  EXPECT_EQ(nextBlockSize({56, 1000, 100'000'000}, {5000, kOneSkip, kShortText}, kTuning), 56);
+}
+
+// A block's last step of the masks costs a whole one, however few skips it
+// has left.
+TEST(NextBlockSize, MasksTakeWholeStepsAndAtLeastTheJoinsLeast) {
+  constexpr BlockSteps kSteps512 = {512, 2};
+  // A mark every 333 skips asks for a third of a step more than one.
+  EXPECT_EQ(nextBlockSize({512, 1LL << 40, 0}, {333, kSteps512, kShortText}, kTuning), 1024);
+  // Work for 1331 skips, 2.6 steps: three of them.
+  EXPECT_EQ(nextBlockSize({1000, 50'419'866, 0}, {0, kSteps512, kShortText}, kTuning), 1536);
+}
+
+// 1024 hits a skip: 2^18 hits a block on a short text; on a text of 2^30
+// bytes one per 64 of them, and the blocks no longer shrink.
+TEST(NextBlockSize, LongTextsHoldMoreHitsABlock) {
+  constexpr BlockSteps kSteps512 = {512, 2};
+  const BlockCost dense = {1024, 1, 1 << 20};
+  EXPECT_EQ(nextBlockSize(dense, {0, kSteps512, kShortText}, kTuning), 256);
+  EXPECT_EQ(nextBlockSize(dense, {0, kSteps512, 1 << 30}, kTuning), 1 << 13);
 }
 
 TEST(NextBlockSize, TheMaximumWinsOverTheMinimum) {
   FastScanTuning one = kTuning;
   one.max_block_skips = 1;
   EXPECT_EQ(firstBlockSize(one), 1);
-  EXPECT_EQ(nextBlockSize({1, 1, 0}, 333, one), 1);
+  EXPECT_EQ(nextBlockSize({1, 1, 0}, {333, kOneSkip, kShortText}, one), 1);
   FastScanTuning whole = kTuning;
   whole.min_block_skips = INT_MAX;
   whole.max_block_skips = INT_MAX;
   EXPECT_EQ(firstBlockSize(whole), INT_MAX);
-  EXPECT_EQ(nextBlockSize({INT_MAX, LLONG_MAX, LLONG_MAX}, 0, whole), INT_MAX);
+  EXPECT_EQ(nextBlockSize({INT_MAX, LLONG_MAX, LLONG_MAX}, {0, kOneSkip, kShortText}, whole),
+            INT_MAX);
 }
 
 // A text of INT_MAX bytes, never allocated: only positions are computed.

@@ -1,6 +1,7 @@
 #include "search/fast_scan.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "core/hit_list.h"
@@ -99,19 +100,26 @@ void JoinScan::run(HitList* list) {
   // its first poll.
   double estimated_work = 0;
   index_.positions_per_poll = std::max(fastScanTuning.positions_per_poll, 1);
+  // Further threads share the scan from a certain estimated work on, and
+  // the count of the letters before it when the text's length alone
+  // reaches that work.
+  const int threads = fastScanTuning.threads > 0 ? fastScanTuning.threads : machineScanThreads();
+  const auto parallel = static_cast<double>(fastScanTuning.parallel_work);
+  const int count_threads = job_.text_len >= parallel ? threads : 1;
+  ScanTeam count_team(count_threads);
   const bool planned = last_skip_ >= 1 && planLetterIndex(job_, last_skip_, fastScanTuning.method,
-                                                          &index_, &estimated_work);
+                                                          &count_team, &index_, &estimated_work);
   index_.step = widestMaskStep(fastScanTuning.widest_step);
   index_.pairs_per_batch = std::clamp(fastScanTuning.pairs_per_batch, 1, kMaxPairsPerBatch);
-  int threads = 1;
-  if (estimated_work >= static_cast<double>(fastScanTuning.parallel_work)) {
-    threads = fastScanTuning.threads > 0 ? fastScanTuning.threads : machineScanThreads();
-  }
-  ScanTeam team(threads);
+  const int scan_threads = estimated_work >= parallel ? threads : 1;
+  std::optional<ScanTeam> own_team;
+  if (scan_threads != count_threads) own_team.emplace(scan_threads);
+  ScanTeam& team = own_team ? *own_team : count_team;
   if (planned) buildLetterIndex(job_, &team, &index_);
   parts_.resize(static_cast<std::size_t>(team.size()));
   const BlockShape shape = {job_.text_len, job_.pattern_len, index_.anchor_index};
   bool found = false;
+  const BlockBounds bounds = {job_.mark_step, joinSteps(index_), job_.text_len};
   int size = firstBlockSize(fastScanTuning);
   for (int skip = 1; skip <= job_.max_skip;) {
     if (job_.markDue(skip)) {
@@ -131,7 +139,7 @@ void JoinScan::run(HitList* list) {
       stopped = stopped || part.stopped;
     }
     if (stopped || !appendBlock(&team, block, list, &found)) break;
-    size = nextBlockSize(cost, job_.mark_step, fastScanTuning);
+    size = nextBlockSize(cost, bounds, fastScanTuning);
     skip = block.end;
   }
 }

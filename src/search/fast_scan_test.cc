@@ -105,7 +105,7 @@ class FastScan : public testing::Test {
     fastScanTuning.max_block_skips = pick(0, 1) == 0 ? pick(1, 40) : pick(41, 400);
     fastScanTuning.block_work = pick(0, 1) == 0 ? pick(1, 400) : 1 << 30;
     fastScanTuning.block_hits = pick(0, 1) == 0 ? pick(1, 50) : 1 << 30;
-    fastScanTuning.parallel_work = pick(0, 1) == 0 ? 0 : 1LL << 40;
+    fastScanTuning.parallel_work = randomParallelWork();
     fastScanTuning.threads = pick(1, 4);
     fastScanTuning.widest_step = randomStep();
     shuffleSmallSizes();
@@ -124,6 +124,20 @@ class FastScan : public testing::Test {
   MaskStep randomStep() {
     return kMaskStepWidths[static_cast<std::size_t>(pick(0, static_cast<int>(kMaskStepCount) - 1))]
         .step;
+  }
+
+  // Threads for every scan, for none, or a work between a short text's
+  // length and its scan's, so that the count of the letters and the scan
+  // take teams of their own.
+  long long randomParallelWork() {
+    switch (pick(0, 2)) {
+      case 0:
+        return 0;
+      case 1:
+        return 1LL << 40;
+      default:
+        return pick(1, 3000);
+    }
   }
 
   // kCheapest, kPairs or kMasks.
@@ -224,8 +238,10 @@ TEST_F(FastScan, MatchesThePlainLoopOnRandomTextsAndStrings) {
   }
 }
 
-TEST_F(FastScan, MatchesThePlainLoopOnLongerTextsWithOneThreeAndEightThreads) {
-  for (int threads : {1, 3, 8}) {
+// The team's members share the letter index's passes as well as the
+// blocks: each number of them splits the text's runs differently.
+TEST_F(FastScan, MatchesThePlainLoopOnLongerTextsWithOneTwoThreeAndEightThreads) {
+  for (int threads : {1, 2, 3, 8}) {
     for (int round = 0; round < 8; ++round) {
       Case c = randomCase();
       c.text = randomString(randomAlphabet() + c.pattern, pick(1500, 3000));

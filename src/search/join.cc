@@ -20,23 +20,12 @@ namespace {
 constexpr long long kAnchorWork = 8;
 constexpr long long kHitWork = 8;
 
-// The mask of a sweep's last step when only its first rest skips belong to
-// the sweep (0 < rest < the step's skips): their bits set, in lanes of 64.
-template <std::size_t kLanes>
-std::array<std::uint64_t, kLanes> lastStepLanes(int rest) {
-  std::array<std::uint64_t, kLanes> keep{};
-  for (std::size_t lane = 0; lane < kLanes; ++lane) {
-    const int bits = std::clamp(rest - 64 * static_cast<int>(lane), 0, 64);
-    keep[lane] = bits == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1;
-  }
-  return keep;
-}
-
 class Joiner;
 
-// One anchor's sweep over the block with the maps of the index, in steps of
-// one width; returns the steps taken.
-using Sweep = long long (*)(Joiner* joiner, int x, int last);
+// The sweep of the anchors at the indexes [begin, end) over the block with
+// the maps of the index, in steps of one width; adds its cost to the
+// joiner's work.
+using Sweep = void (*)(Joiner* joiner, int begin, int end);
 
 // The sweep of a width over count maps (1 to kMaxMaskLetters).
 template <typename Steps>
@@ -68,22 +57,26 @@ class Joiner {
       : index_(*index),
         block_(block),
         out_(out),
-        sweep_(sweepOfWidth(index->step, index->masks.size(), BuiltWidths())),
-        step_work_(maskStepWidth(index->step).work) {}
+        sweep_(sweepOfWidth(index->step, index->masks.size(), BuiltWidths())) {}
 
   void joinPairs(int anchor);
-  void joinMasks(int anchor);
+  void joinMasks(int begin, int end) { sweep_(this, begin, end); }
   long long work() const { return work_; }
 
-  // The sweep of one anchor over the block, for every width: Steps is the
-  // width's steps struct, whose sweep() is the only caller, so that this
-  // takes the width's instructions. The maps are unrolled by their index.
-  // Returns the steps taken.
+  // The sweep of a range of anchors over the block, for every width: Steps
+  // is the width's steps struct, whose sweep() is the only caller, so that
+  // this takes the width's instructions. The maps are unrolled by their
+  // index. Polls before every anchor, and sets out_->stopped when told to
+  // stop.
   template <typename Steps, std::size_t... kMaps>
-  ELSSCAN_ALWAYS_INLINE long long sweepMasks(int x, int last, std::index_sequence<kMaps...> maps);
+  ELSSCAN_ALWAYS_INLINE void sweepMasks(int begin, int end, std::index_sequence<kMaps...> maps);
 
  private:
-  void firstBits(int x, std::size_t m, const unsigned char** at, int* shift) const;
+  template <typename Steps, std::size_t kCount, std::size_t... kMaps>
+  ELSSCAN_ALWAYS_INLINE long long sweepAnchor(int x, int first, int span,
+                                              const unsigned char* const (&at)[kCount],
+                                              const typename Steps::Shift (&shift)[kCount],
+                                              std::index_sequence<kMaps...> maps);
   template <std::size_t kLanes>
   void confirmLanes(int x, int base, const std::uint64_t (&lanes)[kLanes]);
   void confirm(int x, int skip);
@@ -91,9 +84,8 @@ class Joiner {
   LetterIndex& index_;
   const Block& block_;
   BlockHits* out_;
-  const Sweep sweep_;          // the masks' sweep of the index's width
-  const long long step_work_;  // the work of one of its steps
-  long long work_ = 0;         // kept here, not in out_, while the thread joins
+  const Sweep sweep_;   // the masks' sweep of the index's width
+  long long work_ = 0;  // kept here, not in out_, while the thread joins
   int batch_[kMaxPairsPerBatch];
 };
 
@@ -132,24 +124,6 @@ void Joiner::joinPairs(int anchor) {
   cursor = next;
 }
 
-// Tests one anchor against the masks, as many skips a step as the index's
-// width says.
-void Joiner::joinMasks(int anchor) {
-  const int x = index_.anchors[static_cast<std::size_t>(anchor)];
-  const int last = block_.lastSkip(x);
-  if (last < block_.first) return;
-  work_ += step_work_ * sweep_(this, x, last);
-  work_ += kAnchorWork;
-}
-
-// Where map m holds the bit of anchor x's first skip in the block: its byte
-// and its bit within the byte.
-void Joiner::firstBits(int x, std::size_t m, const unsigned char** at, int* shift) const {
-  const long long bit = index_.masks[m].origin(x) + block_.first;
-  *at = index_.masks[m].bytes.data() + (bit >> 3);
-  *shift = static_cast<int>(bit & 7);
-}
-
 // Confirms the skips whose bits are set in lanes, 64 skips a lane from base
 // on, in ascending order.
 template <std::size_t kLanes>
@@ -161,28 +135,75 @@ void Joiner::confirmLanes(int x, int base, const std::uint64_t (&lanes)[kLanes])
   }
 }
 
-// The bits of one anchor's skips lie at a fixed bit offset within the bytes
-// of each map, so every step is one unaligned load and one shift per map
-// (and lane). All maps are ANDed: a branch per map would be mispredicted
-// about as often as it saves a load. The maps are unrolled by their index,
-// and the whole steps run in a loop of their own that calls nothing, so
-// that the maps' pointers and shifts stay in registers; a step with bits
-// left leaves it for the checks. Every map has room behind its bits for the
-// bytes that a step of any width reads (kMaskPadding).
+// Each anchor is tested against the masks, as many skips a step as the
+// index's width says. The maps' geometry, pointers and the block are
+// copied first, so that they stay in registers or on the stack from anchor
+// to anchor (the stores of hits might otherwise change them). Where the
+// anchors' bits lie in the maps is reckoned for a batch of anchors at a
+// time, map by map, in a loop that the compiler takes several anchors a
+// step.
 template <typename Steps, std::size_t... kMaps>
-ELSSCAN_ALWAYS_INLINE long long Joiner::sweepMasks(int x, int last,
-                                                   std::index_sequence<kMaps...> maps) {
+ELSSCAN_ALWAYS_INLINE void Joiner::sweepMasks(int begin, int end,
+                                              std::index_sequence<kMaps...> maps) {
   constexpr std::size_t kCount = sizeof...(kMaps);
-  const unsigned char* at[kCount];
-  typename Steps::Shift shift[kCount];
-  for (std::size_t m = 0; m < kCount; ++m) {
-    int bits = 0;
-    firstBits(x, m, &at[m], &bits);
-    Steps::setShift(bits, &shift[m]);
+  constexpr int kBatch = 16;
+  const MapGeometry geometry[kCount] = {index_.masks[kMaps]...};
+  const unsigned char* const bytes[kCount] = {index_.masks[kMaps].bytes.get()...};
+  const Block block = block_;
+  const int* const anchors = index_.anchors.data();
+  long long steps = 0;
+  long long swept = 0;
+  for (int batch = begin; batch < end; batch += kBatch) {
+    const int count = std::min(kBatch, end - batch);
+    // Per map and anchor, the byte and the bit within it of the anchor's
+    // first skip in the block.
+    const unsigned char* first_at[kCount][kBatch];
+    int first_shift[kCount][kBatch];
+    for (std::size_t m = 0; m < kCount; ++m) {
+      const MapGeometry map = geometry[m];
+      for (int k = 0; k < count; ++k) {
+        const long long bit = map.origin(anchors[batch + k]) + block.first;
+        first_at[m][k] = bytes[m] + (bit >> 3);
+        first_shift[m][k] = static_cast<int>(bit & 7);
+      }
+    }
+    for (int k = 0; k < count; ++k) {
+      if (scanStopRequested()) {
+        out_->stopped = true;
+        break;
+      }
+      const int x = anchors[batch + k];
+      const int last = block.lastSkip(x);
+      if (last < block.first) continue;
+      const unsigned char* const at[kCount] = {first_at[kMaps][k]...};
+      typename Steps::Shift shift[kCount];
+      for (std::size_t m = 0; m < kCount; ++m) Steps::setShift(first_shift[m][k], &shift[m]);
+      steps += sweepAnchor<Steps>(x, block.first, last - block.first + 1, at, shift, maps);
+      ++swept;
+    }
+    if (out_->stopped) break;
   }
-  const int span = last - block_.first + 1;
-  const std::ptrdiff_t whole = span / Steps::kSkips;
-  const int rest = span % Steps::kSkips;
+  work_ += maskStepWidth(Steps::kStep).work * steps + kAnchorWork * swept;
+}
+
+// The bits of one anchor's skips lie at a fixed bit offset within the bytes
+// of each map (from at[m] on, shifted by shift[m]), so every step is one
+// unaligned load and one shift per map (and lane). All maps are ANDed: a
+// branch per map would be mispredicted about as often as it saves a load.
+// The whole steps run in a loop of their own that calls nothing, so that
+// the maps' pointers and shifts stay in registers; a step with bits left
+// leaves it for the checks. Every map has room behind its bits for the
+// bytes that a step of any width reads (kMaskPadding). The sweep covers
+// the skips from first on, span (1 or more) of them; returns the steps
+// taken.
+template <typename Steps, std::size_t kCount, std::size_t... kMaps>
+ELSSCAN_ALWAYS_INLINE long long Joiner::sweepAnchor(int x, int first, int span,
+                                                    const unsigned char* const (&at)[kCount],
+                                                    const typename Steps::Shift (&shift)[kCount],
+                                                    std::index_sequence<kMaps...> maps) {
+  constexpr auto kSkips = static_cast<unsigned>(Steps::kSkips);
+  const auto whole = static_cast<std::ptrdiff_t>(static_cast<unsigned>(span) / kSkips);
+  const auto rest = static_cast<int>(static_cast<unsigned>(span) % kSkips);
   for (std::ptrdiff_t k = 0;; ++k) {
     // Made afresh before the whole steps' loop, which so has an entry of its
     // own: there g++ loads the shifts into registers, where it would
@@ -192,13 +213,15 @@ ELSSCAN_ALWAYS_INLINE long long Joiner::sweepMasks(int x, int last,
       if (Steps::take(at, shift, k, maps, &mask)) break;
     }
     if (k == whole) {
+      // The last step, of fewer skips: most anchors leave here without a
+      // bit set.
       if (rest == 0) break;
       Steps::take(at, shift, k, maps, &mask);
-      Steps::keep(lastStepLanes<Steps::kLanes>(rest), &mask);
+      if (!Steps::keepFirst(rest, &mask)) break;
     }
     alignas(64) std::uint64_t lanes[Steps::kLanes];
     Steps::store(mask, lanes);
-    confirmLanes(x, block_.first + static_cast<int>(k) * Steps::kSkips, lanes);
+    confirmLanes(x, first + static_cast<int>(k) * Steps::kSkips, lanes);
     if (k == whole) break;
   }
   return whole + (rest > 0 ? 1 : 0);
@@ -220,16 +243,22 @@ void joinAnchors(LetterIndex* index, const Block& block, int anchors_begin, int 
                  BlockHits* out) {
   out->begin(block.end - block.first);
   Joiner joiner(index, block, out);
-  for (int anchor = anchors_begin; anchor < anchors_end; ++anchor) {
-    if (scanStopRequested()) {
-      out->stopped = true;
-      break;
-    }
-    if (index->pairs) {
+  if (index->pairs) {
+    for (int anchor = anchors_begin; anchor < anchors_end; ++anchor) {
+      if (scanStopRequested()) {
+        out->stopped = true;
+        break;
+      }
       joiner.joinPairs(anchor);
-    } else {
-      joiner.joinMasks(anchor);
     }
+  } else {
+    joiner.joinMasks(anchors_begin, anchors_end);
   }
   out->work = joiner.work();
+}
+
+BlockSteps joinSteps(const LetterIndex& index) {
+  if (index.pairs) return {1, 1};
+  const MaskStepWidth& width = maskStepWidth(index.step);
+  return {width.skips, static_cast<int>((kAnchorWork + width.work - 1) / width.work)};
 }

@@ -2,11 +2,126 @@
 
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
+
+#include "search/letter_bits.h"
+#include "util/memory.h"
 
 namespace {
 
 bool isPowerOfTwo(int value) { return (value & (value - 1)) == 0; }
+
+// chunkBits where the text ends within the 64 positions.
+std::uint64_t tailBits(const unsigned char* text, int left, unsigned char letter) {
+  unsigned char tail[64] = {};
+  std::memcpy(tail, text, static_cast<std::size_t>(left));
+  return letterBits(tail, letter) & ((std::uint64_t{1} << left) - 1);
+}
+
+// Whether letter stands at the positions from pos on, as the bits of a
+// word (bit k: pos + k), none past the text's end.
+// REQUIRES: 0 <= pos < text_len.
+inline std::uint64_t chunkBits(const unsigned char* text, int text_len, long long pos,
+                               unsigned char letter) {
+  const long long left = text_len - pos;
+  if (left >= 64) return letterBits(text + pos, letter);
+  return tailBits(text + pos, static_cast<int>(left), letter);
+}
+
+// The words of one tile of a map: words[r] gets, for k from 0 to 63, at
+// bit k (ascending) or 63 - k (descending), whether letter stands at
+// tile_text[r + stride x k]; tile_text holds tile_length bytes (1 to 64 x
+// stride), and the positions past them count as without the letter. The
+// position at u from the tile's start is of class u mod stride, and the
+// (u / stride)-th of its class in the tile.
+void tileWords(const unsigned char* tile_text, int tile_length, unsigned char letter,
+               const Divider& by_stride, int stride, bool ascending, std::uint64_t* words) {
+  if (stride == 1) {
+    const std::uint64_t bits = chunkBits(tile_text, tile_length, 0, letter);
+    words[0] = ascending ? bits : reverseBits(bits);
+    return;
+  }
+  std::fill_n(words, stride, 0);
+  const int flip = ascending ? 0 : 63;  // k ^ 63 is 63 - k
+  for (int from = 0; from < tile_length; from += 64) {
+    for (std::uint64_t bits = chunkBits(tile_text, tile_length, from, letter); bits != 0;
+         bits &= bits - 1) {
+      const int u = from + std::countr_zero(bits);
+      const int k = by_stride.quotient(u);
+      words[u - k * stride] |= std::uint64_t{1} << (k ^ flip);
+    }
+  }
+}
+
+// Calls visit(pos, bits) with the chunkBits of every 64 positions from
+// `from` to `to` (from a multiple of 64 on, to at most the text's length),
+// polling before each run of per_poll positions (1 or more). Returns false
+// when a Ctrl-C cut the pass short.
+template <typename Visit>
+bool forEachChunk(const unsigned char* text, int text_len, unsigned char letter, long long from,
+                  long long to, int per_poll, Visit visit) {
+  long long next_poll = from;
+  for (long long pos = from; pos < to; pos += 64) {
+    if (pos >= next_poll) {
+      if (scanStopRequested()) return false;
+      next_poll = pos + per_poll;
+    }
+    visit(pos, chunkBits(text, text_len, pos, letter));
+  }
+  return true;
+}
+
+// Calls visit(pos) for every position of the text at which letter stands,
+// in ascending order; polls as forEachChunk does.
+template <typename Visit>
+bool forEachOccurrence(const unsigned char* text, int text_len, unsigned char letter, int per_poll,
+                       Visit visit) {
+  return forEachChunk(text, text_len, letter, 0, text_len, per_poll,
+                      [&](long long pos, std::uint64_t bits) {
+                        for (; bits != 0; bits &= bits - 1) {
+                          visit(static_cast<int>(pos + std::countr_zero(bits)));
+                        }
+                      });
+}
+
+// Adds the bytes of text[from, to) to *counts by value, in four counts per
+// value taken in turn, so that a run of one letter does not wait on one
+// count; polls as forEachPosition does.
+bool countLetters(const unsigned char* text, int from, int to, int per_poll, ByteCounts* counts) {
+  std::array<std::array<std::uint32_t, 256>, 4> part{};
+  while (from < to) {
+    if (scanStopRequested()) return false;
+    const int stop = from + std::min(to - from, per_poll);
+    int pos = from;
+    for (; stop - pos >= 4; pos += 4) {
+      ++part[0][text[pos]];
+      ++part[1][text[pos + 1]];
+      ++part[2][text[pos + 2]];
+      ++part[3][text[pos + 3]];
+    }
+    for (; pos < stop; ++pos) ++part[0][text[pos]];
+    from = stop;
+  }
+  for (std::size_t value = 0; value < 256; ++value) {
+    (*counts)[value] +=
+        static_cast<long long>(part[0][value]) + part[1][value] + part[2][value] + part[3][value];
+  }
+  return true;
+}
+
+// One team member's part of the maps' fill: the anchors among the
+// positions [anchors_from, anchors_to), written into the anchors from
+// anchors_at on, and for each map the tiles [tile_begin, tile_end). The
+// parts of the members follow each other in the text, so that the anchors
+// stay in ascending order and every word of a map has one writer.
+struct FillPart {
+  long long anchors_from = 0;  // a multiple of 64
+  long long anchors_to = 0;    // a multiple of 64, or the text's length
+  std::size_t anchors_at = 0;
+  std::array<long long, kMaxMaskLetters> tile_begin{};
+  std::array<long long, kMaxMaskLetters> tile_end{};
+};
 
 class Builder {
  public:
@@ -21,12 +136,17 @@ class Builder {
 
  private:
   unsigned char letter(int index) const { return pattern_[index]; }
+  unsigned char maskLetter(std::size_t m) const {
+    return letter(index_.anchor_index + index_.masks[m].offset);
+  }
   void addChecks(const std::vector<int>& indexes);
   bool collectAnchors();
   bool buildPartners(int partner_index);
   void startCursors();
-  MaskLetter emptyMask(int index, std::vector<unsigned char> bytes);
   bool fillAnchorsAndMasks();
+  bool countAnchors(const FillPart& part, long long* count) const;
+  bool fillPart(const FillPart& part);
+  void fillTile(std::size_t m, long long tile, std::uint64_t* words);
 
   const ScanJob& job_;
   const unsigned char* pattern_;
@@ -84,13 +204,9 @@ bool Builder::setUpMasks(const std::vector<int>& by_rarity) {
   index_.anchor_index = by_rarity[0];
   const std::size_t masked = std::min(kMaxMaskLetters, by_rarity.size() - 1);
   // The maps' bytes are kept from the last scan's maps.
-  std::vector<std::vector<unsigned char>> kept(kMaxMaskLetters);
-  for (std::size_t m = 0; m < index_.masks.size() && m < kMaxMaskLetters; ++m) {
-    kept[m] = std::move(index_.masks[m].bytes);
-  }
-  index_.masks.clear();
+  index_.masks.resize(masked);
   for (std::size_t k = 1; k <= masked; ++k) {
-    index_.masks.push_back(emptyMask(by_rarity[k], std::move(kept[k - 1])));
+    index_.masks[k - 1].setUp(by_rarity[k] - index_.anchor_index, job_.text_len);
   }
   addChecks(std::vector<int>(by_rarity.begin() + static_cast<long>(masked) + 1, by_rarity.end()));
   return fillAnchorsAndMasks();
@@ -101,24 +217,22 @@ void Builder::addChecks(const std::vector<int>& indexes) {
 }
 
 bool Builder::collectAnchors() {
-  const unsigned char anchor_letter = letter(index_.anchor_index);
-  const unsigned char* text = index_.text;
-  return forEachPosition(0, job_.text_len, index_.positions_per_poll, [&](int pos) {
-    if (text[pos] == anchor_letter) index_.anchors.push_back(pos);
-  });
+  index_.anchors.clear();
+  return forEachOccurrence(index_.text, job_.text_len, letter(index_.anchor_index),
+                           index_.positions_per_poll,
+                           [&](int pos) { index_.anchors.push_back(pos); });
 }
 
 bool Builder::buildPartners(int partner_index) {
   const unsigned char partner_letter = letter(partner_index);
-  const unsigned char* text = index_.text;
   std::vector<int> class_size(static_cast<std::size_t>(index_.spacing), 0);
   int quotient = 0;
   int residue = 0;
-  const bool counted = forEachPosition(0, job_.text_len, index_.positions_per_poll, [&](int pos) {
-    if (text[pos] != partner_letter) return;
-    index_.split(pos, &quotient, &residue);
-    ++class_size[static_cast<std::size_t>(residue)];
-  });
+  const bool counted = forEachOccurrence(index_.text, job_.text_len, partner_letter,
+                                         index_.positions_per_poll, [&](int pos) {
+                                           index_.split(pos, &quotient, &residue);
+                                           ++class_size[static_cast<std::size_t>(residue)];
+                                         });
   if (!counted) return false;
   // Each class is closed by a sentinel above every quotient.
   index_.class_start.assign(static_cast<std::size_t>(index_.spacing), 0);
@@ -129,11 +243,12 @@ bool Builder::buildPartners(int partner_index) {
   }
   index_.partners.assign(static_cast<std::size_t>(total), INT_MAX);
   std::vector<int> fill = index_.class_start;
-  return forEachPosition(0, job_.text_len, index_.positions_per_poll, [&](int pos) {
-    if (text[pos] != partner_letter) return;
-    index_.split(pos, &quotient, &residue);
-    index_.partners[static_cast<std::size_t>(fill[static_cast<std::size_t>(residue)]++)] = quotient;
-  });
+  return forEachOccurrence(
+      index_.text, job_.text_len, partner_letter, index_.positions_per_poll, [&](int pos) {
+        index_.split(pos, &quotient, &residue);
+        index_.partners[static_cast<std::size_t>(fill[static_cast<std::size_t>(residue)]++)] =
+            quotient;
+      });
 }
 
 // Points every anchor at the first partner of its class that lies after it.
@@ -150,91 +265,150 @@ void Builder::startCursors() {
   }
 }
 
-MaskLetter Builder::emptyMask(int index, std::vector<unsigned char> bytes) {
-  MaskLetter mask;
-  mask.offset = index - index_.anchor_index;
-  mask.stride = std::abs(mask.offset);
-  mask.by_stride = Divider(mask.stride);
-  int total = 0;
-  for (int r = 0; r < mask.stride; ++r) {
-    mask.class_base.push_back(total);
-    mask.class_size.push_back((job_.text_len - r + mask.stride - 1) / mask.stride);
-    total += mask.class_size.back();
-  }
-  // Room for the last step's loads.
-  mask.bytes = std::move(bytes);
-  mask.bytes.assign(static_cast<std::size_t>(total / 8 + 1 + kMaskPadding), 0);
-  return mask;
-}
-
-// The anchors and the maps are shared out among the team's members, each
-// share to the member with the fewest letters so far, the commonest letters
-// first, and each member fills its shares in one pass over the text: a map
-// is written by one thread only, and its bits of neighbouring positions
-// share bytes.
+// Every member takes an equal run of the text, its anchors and its tiles
+// of every map, and fills them in one pass over its run; the anchors'
+// places come from a count of each member's anchors first.
 bool Builder::fillAnchorsAndMasks() {
-  constexpr unsigned kAnchorBit = 1u << kMaxMaskLetters;
-  // Share k: the anchors for k = 0, else map k - 1.
-  const std::size_t shares = index_.masks.size() + 1;
-  const auto share_letter = [&](std::size_t k) {
-    return letter(index_.anchor_index + (k == 0 ? 0 : index_.masks[k - 1].offset));
-  };
-  std::array<std::size_t, kMaxMaskLetters + 1> by_count{};
-  for (std::size_t k = 0; k < shares; ++k) by_count[k] = k;
-  std::stable_sort(by_count.begin(), by_count.begin() + static_cast<long>(shares),
-                   [&](std::size_t a, std::size_t b) {
-                     return index_.letter_counts[share_letter(a)] >
-                            index_.letter_counts[share_letter(b)];
-                   });
-  const auto members = static_cast<std::size_t>(team_.size());
-  std::array<long long, kMaxScanThreads> load{};
-  std::array<std::size_t, kMaxMaskLetters + 1> owner{};
-  for (std::size_t i = 0; i < shares; ++i) {
-    const std::size_t k = by_count[i];
-    owner[k] = static_cast<std::size_t>(
-        std::min_element(load.begin(), load.begin() + static_cast<long>(members)) - load.begin());
-    load[owner[k]] += index_.letter_counts[share_letter(k)];
+  const int members = team_.size();
+  const long long chunks = (job_.text_len + 63LL) / 64;
+  std::array<FillPart, kMaxScanThreads> parts{};
+  for (int k = 0; k < members; ++k) {
+    FillPart& part = parts[static_cast<std::size_t>(k)];
+    part.anchors_from = 64 * (chunks * k / members);
+    part.anchors_to = std::min<long long>(64 * (chunks * (k + 1) / members), job_.text_len);
+    for (std::size_t m = 0; m < index_.masks.size(); ++m) {
+      const long long tiles = index_.masks[m].tiles;
+      part.tile_begin[m] = tiles * k / members;
+      part.tile_end[m] = tiles * (k + 1) / members;
+    }
   }
+  const unsigned char anchor_letter = letter(index_.anchor_index);
+  index_.anchors.resize(static_cast<std::size_t>(index_.letter_counts[anchor_letter]));
   std::array<bool, kMaxScanThreads> done{};
+  const auto all_done = [&] {
+    return std::all_of(done.begin(), done.begin() + members, [](bool d) { return d; });
+  };
+  if (members > 1) {
+    std::array<long long, kMaxScanThreads> counts{};
+    team_.run([&](int member) {
+      const auto self = static_cast<std::size_t>(member);
+      done[self] = countAnchors(parts[self], &counts[self]);
+    });
+    if (!all_done()) return false;
+    for (std::size_t k = 1; k < static_cast<std::size_t>(members); ++k) {
+      parts[k].anchors_at = parts[k - 1].anchors_at + static_cast<std::size_t>(counts[k - 1]);
+    }
+  }
   team_.run([&](int member) {
     const auto self = static_cast<std::size_t>(member);
-    done[self] = true;
-    if (std::find(owner.begin(), owner.begin() + static_cast<long>(shares), self) ==
-        owner.begin() + static_cast<long>(shares)) {
-      return;  // more members than shares
-    }
-    std::array<unsigned, 256> wanted{};  // bit m: map m's letter; kAnchorBit
-    for (std::size_t k = 0; k < shares; ++k) {
-      if (owner[k] == self) wanted[share_letter(k)] |= k == 0 ? kAnchorBit : 1u << (k - 1);
-    }
-    const unsigned char* text = index_.text;
-    done[self] = forEachPosition(0, job_.text_len, index_.positions_per_poll, [&](int pos) {
-      const unsigned bits = wanted[text[pos]];
-      if (bits == 0) return;
-      if ((bits & kAnchorBit) != 0) index_.anchors.push_back(pos);
-      for (std::size_t m = 0; m < index_.masks.size(); ++m) {
-        if ((bits >> m & 1) != 0) index_.masks[m].set(pos);
-      }
-    });
+    done[self] = fillPart(parts[self]);
   });
-  return std::all_of(done.begin(), done.begin() + static_cast<long>(members),
-                     [](bool d) { return d; });
+  return all_done();
+}
+
+bool Builder::countAnchors(const FillPart& part, long long* count) const {
+  return forEachChunk(index_.text, job_.text_len, letter(index_.anchor_index), part.anchors_from,
+                      part.anchors_to, index_.positions_per_poll,
+                      [&](long long, std::uint64_t bits) { *count += std::popcount(bits); });
+}
+
+// The anchors and the maps' tiles of one part, in rounds of per_poll
+// positions: each round takes what begins before its end, so that the
+// passes over the text stay close together and read it from the cache.
+bool Builder::fillPart(const FillPart& part) {
+  const std::size_t maps = index_.masks.size();
+  int widest = 1;
+  long long before = part.anchors_from;
+  for (std::size_t m = 0; m < maps; ++m) {
+    widest = std::max(widest, index_.masks[m].stride);
+    before = std::min(before, index_.masks[m].tileStart(part.tile_begin[m]));
+  }
+  std::vector<std::uint64_t> words(static_cast<std::size_t>(widest));
+  std::array<long long, kMaxMaskLetters> tile = part.tile_begin;
+  long long anchor_pos = part.anchors_from;
+  int* anchors = index_.anchors.data() + part.anchors_at;
+  const unsigned char anchor_letter = letter(index_.anchor_index);
+  for (;;) {
+    bool left = anchor_pos < part.anchors_to;
+    for (std::size_t m = 0; m < maps; ++m) left = left || tile[m] < part.tile_end[m];
+    if (!left) return true;
+    if (scanStopRequested()) return false;
+    before += index_.positions_per_poll;
+    for (; anchor_pos < std::min(before, part.anchors_to); anchor_pos += 64) {
+      std::uint64_t bits = chunkBits(index_.text, job_.text_len, anchor_pos, anchor_letter);
+      for (; bits != 0; bits &= bits - 1) {
+        *anchors++ = static_cast<int>(anchor_pos + std::countr_zero(bits));
+      }
+    }
+    for (std::size_t m = 0; m < maps; ++m) {
+      for (; tile[m] < part.tile_end[m] && index_.masks[m].tileStart(tile[m]) < before; ++tile[m]) {
+        fillTile(m, tile[m], words.data());
+      }
+    }
+  }
+}
+
+void Builder::fillTile(std::size_t m, long long tile, std::uint64_t* words) {
+  MaskLetter& mask = index_.masks[m];
+  fillMapTile(index_.text, job_.text_len, mask, maskLetter(m), tile, words, mask.bytes.get());
 }
 
 }  // namespace
 
-bool planLetterIndex(const ScanJob& job, int last_skip, JoinMethod method, LetterIndex* index,
-                     double* estimated_work) {
+MapGeometry mapGeometry(int offset, int text_len) {
+  MapGeometry map;
+  map.offset = offset;
+  map.stride = std::abs(offset);
+  map.by_stride = Divider(map.stride);
+  map.tiles = (text_len + 64LL * map.stride - 1) / (64LL * map.stride);
+  map.class_bits = 64 * map.tiles;
+  return map;
+}
+
+void fillMapTile(const unsigned char* text, int text_len, const MapGeometry& map,
+                 unsigned char letter, long long tile, std::uint64_t* words,
+                 unsigned char* map_bytes) {
+  tileWords(text + map.tileStart(tile), map.tileLength(tile, text_len), letter, map.by_stride,
+            map.stride, map.offset > 0, words);
+  for (int r = 0; r < map.stride; ++r) storeBytes(map_bytes + 8 * map.wordIndex(r, tile), words[r]);
+}
+
+void MaskLetter::setUp(int map_offset, int text_len) {
+  static_cast<MapGeometry&>(*this) = mapGeometry(map_offset, text_len);
+  const auto words = static_cast<std::size_t>(stride * tiles);
+  const std::size_t size = 8 * words + kMaskPadding;
+  if (size > capacity) {
+    bytes.reset();  // first, so that the old and the new block are never held at once
+    void* block = allocateLargeBlock(size);
+    if (block == nullptr) memoryExhausted(size, true);
+    bytes.reset(static_cast<unsigned char*>(block));
+    capacity = size;
+  }
+  std::fill_n(bytes.get() + 8 * words, kMaskPadding, 0);
+}
+
+bool planLetterIndex(const ScanJob& job, int last_skip, JoinMethod method, ScanTeam* team,
+                     LetterIndex* index, double* estimated_work) {
   index->text = reinterpret_cast<const unsigned char*>(job.text);
-  index->anchors.clear();
   index->checks.clear();
   index->partners.clear();
   index->cursors.clear();
-  const auto* text = index->text;
   ByteCounts& counts = index->letter_counts;
   counts.fill(0);
-  const auto count = [&](int pos) { ++counts[text[pos]]; };
-  if (!forEachPosition(0, job.text_len, index->positions_per_poll, count)) return false;
+  const int members = team->size();
+  std::array<ByteCounts, kMaxScanThreads> parts;
+  std::array<bool, kMaxScanThreads> done{};
+  team->run([&](int member) {
+    const auto self = static_cast<std::size_t>(member);
+    parts[self].fill(0);
+    done[self] = countLetters(index->text, static_cast<int>(1LL * job.text_len * member / members),
+                              static_cast<int>(1LL * job.text_len * (member + 1) / members),
+                              index->positions_per_poll, &parts[self]);
+  });
+  for (std::size_t k = 0; k < static_cast<std::size_t>(members); ++k) {
+    if (!done[k]) return false;
+    for (std::size_t value = 0; value < 256; ++value) counts[value] += parts[k][value];
+  }
   const auto* pattern = reinterpret_cast<const unsigned char*>(job.pattern);
   std::vector<int>& by_rarity = index->by_rarity;
   by_rarity.resize(static_cast<std::size_t>(job.pattern_len));

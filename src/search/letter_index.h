@@ -5,10 +5,15 @@
 // through bit maps (masks), with the remaining letters checked byte by byte.
 //
 // Ownership and threads: planned by the scan's calling thread
-// (planLetterIndex), then built by the scan's team before any block is
+// (planLetterIndex, whose count of the letters a team may share, each
+// member counting a run of the text into counts of its own), then built by
+// the scan's team before any block is
 // joined (buildLetterIndex): the calling thread sets the index up, and the
-// members fill the anchors and the partners or maps, each of these vectors
-// written by one member only. Read-only while blocks are joined, with one
+// members fill the anchors and the partners or maps. The pairs' anchors
+// and partners are each written by one member; the masks' anchors and maps
+// are split into runs of the text, one member's run following another's,
+// so that every anchor's slot and every word of a map has one writer.
+// Read-only while blocks are joined, with one
 // exception: cursors, of which each joining thread reads and writes only
 // the entries of the anchors it was given. The index is kept from one scan
 // to the next (a search run scans the text and then its mirror, which need
@@ -19,7 +24,10 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "search/mask_steps.h"
@@ -43,21 +51,24 @@ bool forEachPosition(int from, int to, int per_poll, Visit visit) {
 }
 
 // Division of a position (0 to INT_MAX) by a fixed divisor from 1 to 4096,
-// as a multiplication and a shift (exact for every such dividend).
+// as a multiplication and a shift (exact for every such dividend). The
+// multiplier, the quotient of 2^shift by the divisor rounded up, is below
+// 2^32 since the dividends have 31 bits: one 32 x 32-bit product.
 class Divider {
  public:
   explicit Divider(int divisor = 1)
-      : shift_(32 + static_cast<unsigned>(std::bit_width(static_cast<unsigned>(divisor - 1)))),
-        multiplier_(((std::uint64_t{1} << shift_) + static_cast<unsigned>(divisor) - 1) /
-                    static_cast<unsigned>(divisor)) {}
+      : shift_(31 + static_cast<unsigned>(std::bit_width(static_cast<unsigned>(divisor - 1)))),
+        multiplier_(static_cast<std::uint32_t>(
+            ((std::uint64_t{1} << shift_) + static_cast<unsigned>(divisor) - 1) /
+            static_cast<unsigned>(divisor))) {}
 
   int quotient(int x) const {
-    return static_cast<int>((static_cast<std::uint64_t>(x) * multiplier_) >> shift_);
+    return static_cast<int>((std::uint64_t{static_cast<std::uint32_t>(x)} * multiplier_) >> shift_);
   }
 
  private:
   unsigned shift_;
-  std::uint64_t multiplier_;
+  std::uint32_t multiplier_;
 };
 
 // A letter of the search string that a candidate must also show: it stands
@@ -69,33 +80,72 @@ struct Check {
 };
 
 // A letter tested many skips at a time. Its positions are split by residue
-// modulo the stride |offset|; each class gets a run of bits, one per
-// position of the class, in the order in which a growing skip meets them
-// (descending positions for a negative offset). For anchor x, the bit at
-// origin(x) + skip tells whether the letter stands at x + offset x skip.
-struct MaskLetter {
-  int offset;
-  int stride;
+// modulo the stride |offset| into classes, and the text into tiles of 64
+// positions of every class (64 x stride positions each). Class r takes the
+// class_bits bits from r x class_bits on, one per position of the class in
+// the order in which a growing skip meets them (ascending positions for a
+// positive offset, descending for a negative one), then zero bits where the
+// text has ended; so a tile gives each class one whole word of its bits.
+// For anchor x, the bit at origin(x) + skip tells whether the letter stands
+// at x + offset x skip. Bit indexes pass 2^31 on the longest texts: they
+// are long long throughout. The geometry is apart from the bytes, so that
+// a loop can keep a copy of it in registers.
+struct MapGeometry {
+  int offset = 1;
+  int stride = 1;
   Divider by_stride;
-  std::vector<int> class_base;       // per class, the bit of its first position
-  std::vector<int> class_size;       // per class, its number of positions
-  std::vector<unsigned char> bytes;  // bit b is bit b % 8 of byte b / 8
+  long long tiles = 0;       // the text's length over 64 x stride, rounded up
+  long long class_bits = 0;  // 64 x tiles
 
-  // Marks the letter as standing at pos.
-  void set(int pos) {
-    const int index = by_stride.quotient(pos);
-    const auto r = static_cast<std::size_t>(pos - index * stride);
-    const int bit = class_base[r] + (offset > 0 ? index : class_size[r] - 1 - index);
-    bytes[static_cast<std::size_t>(bit / 8)] |= static_cast<unsigned char>(1 << (bit % 8));
+  // Where a tile begins in the text, and how many of its positions the
+  // text holds (64 x stride, fewer in the last tile).
+  long long tileStart(long long tile) const { return 64LL * stride * tile; }
+  int tileLength(long long tile, int text_len) const {
+    return static_cast<int>(std::min<long long>(64LL * stride, text_len - tileStart(tile)));
+  }
+
+  // The word (the 8 bytes from 8 x the result on) that holds the bits of
+  // class r within tile.
+  long long wordIndex(int r, long long tile) const {
+    return r * tiles + (offset > 0 ? tile : tiles - 1 - tile);
   }
 
   long long origin(int x) const {
     const int index = by_stride.quotient(x);
-    const auto r = static_cast<std::size_t>(x - index * stride);
-    if (offset > 0) return class_base[r] + index;
-    return class_base[r] + class_size[r] - 1 - index;
+    const long long base = (x - index * stride) * class_bits;
+    return offset > 0 ? base + index : base + class_bits - 1 - index;
   }
 };
+
+// Gives back a block of allocateLargeBlock.
+struct FreeLargeBlock {
+  void operator()(unsigned char* block) const { std::free(block); }
+};
+
+struct MaskLetter : MapGeometry {
+  // Bit b is bit b % 8 of byte b / 8: stride x tiles words, then room for
+  // the last step's loads (kMaskPadding bytes, zero). Kept from scan to
+  // scan, and never zeroed as a whole: the fill writes every word. A large
+  // block, advised as huge pages: its first writes would otherwise take a
+  // page fault every 4 KB, as much as the rest of the fill on a long text.
+  std::unique_ptr<unsigned char[], FreeLargeBlock> bytes;
+  std::size_t capacity = 0;  // bytes held
+
+  // Sets the map up for a text of text_len (1 or more) bytes, keeping the
+  // bytes it holds when they are enough.
+  void setUp(int map_offset, int text_len);
+};
+
+// The geometry of the map of a letter offset (not 0) letters from the
+// anchor, over a text of text_len (1 or more) bytes.
+MapGeometry mapGeometry(int offset, int text_len);
+
+// Writes the words of one tile of the map of letter over text (text_len
+// bytes) into map_bytes, the map's stride x tiles words; words is room for
+// stride words, the tile's on their way.
+void fillMapTile(const unsigned char* text, int text_len, const MapGeometry& map,
+                 unsigned char letter, long long tile, std::uint64_t* words,
+                 unsigned char* map_bytes);
 
 // Letters tested through bit maps; each map takes one bit per text byte.
 inline constexpr std::size_t kMaxMaskLetters = 4;
@@ -143,14 +193,15 @@ struct LetterIndex {
   }
 };
 
-// Counts the letters of job's text, ranks the string's letters by rarity,
-// chooses the join method by the letter counts unless method forces one,
-// and sets *estimated_work to the estimated work of the whole scan over the
-// skips 1 to last_skip, in units of one screened pair. Polls as it reads
-// the text; returns false when a Ctrl-C cut it short.
+// Counts the letters of job's text, the members of team sharing the text,
+// ranks the string's letters by rarity, chooses the join method by the
+// letter counts unless method forces one, and sets *estimated_work to the
+// estimated work of the whole scan over the skips 1 to last_skip, in units
+// of one screened pair. Polls as it reads the text; returns false when a
+// Ctrl-C cut it short.
 // REQUIRES: last_skip >= 1.
-bool planLetterIndex(const ScanJob& job, int last_skip, JoinMethod method, LetterIndex* index,
-                     double* estimated_work);
+bool planLetterIndex(const ScanJob& job, int last_skip, JoinMethod method, ScanTeam* team,
+                     LetterIndex* index, double* estimated_work);
 
 // Builds the index that planLetterIndex planned, the members of team
 // sharing the passes over the text. Polls as it reads the text; returns

@@ -5,13 +5,12 @@
 #ifndef SRC_SEARCH_MASK_STEP_OPS_H_
 #define SRC_SEARCH_MASK_STEP_OPS_H_
 
-#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <utility>
 
+#include "search/letter_bits.h"
 #include "search/mask_steps.h"
 #include "util/cpu_features.h"
 
@@ -19,23 +18,12 @@
 #include <immintrin.h>
 #endif
 
-// The 8 bytes from p on, the first in the lowest bits.
-inline std::uint64_t loadBytes(const unsigned char* p) {
-  std::uint64_t value = 0;
-  if constexpr (std::endian::native == std::endian::little) {
-    std::memcpy(&value, p, sizeof value);
-  } else {
-    for (int k = 7; k >= 0; --k) value = value << 8 | p[k];
-  }
-  return value;
-}
-
 // The sweep keeps, per map, where the anchor's bits begin (at) and its bit
 // offset as the width takes it (Shift); bit b of step k's Mask, in lanes of
 // 64 bits, stands for the skip (the width's skips) x k + b from the sweep's
 // first. sweep() enters the sweeper's sweepMasks<Steps> (join.cc) over
-// kCount maps, which is inlined there and so takes the width's
-// instructions.
+// kCount maps for a range of anchors, which is inlined there and so takes
+// the width's instructions.
 //
 // 56 skips a step, in 64-bit integers, on any processor: 8 bytes shifted
 // down by the anchor's bit offset (at most 7) leave 57 good bits, of which
@@ -48,8 +36,8 @@ struct Steps56 {
   using Shift = int;
 
   template <typename Sweeper, std::size_t kCount>
-  static long long sweep(Sweeper* sweeper, int x, int last) {
-    return sweeper->template sweepMasks<Steps56>(x, last, std::make_index_sequence<kCount>());
+  static void sweep(Sweeper* sweeper, int begin, int end) {
+    sweeper->template sweepMasks<Steps56>(begin, end, std::make_index_sequence<kCount>());
   }
 
   static void setShift(int bits, Shift* shift) { *shift = bits; }
@@ -64,8 +52,11 @@ struct Steps56 {
     return *mask != 0;
   }
 
-  static void keep(const std::array<std::uint64_t, kLanes>& lanes, Mask* mask) {
-    *mask &= lanes[0];
+  // Keeps the bits of the first rest skips of *mask (0 < rest < kSkips);
+  // true when one of them is set.
+  static bool keepFirst(int rest, Mask* mask) {
+    *mask &= (std::uint64_t{1} << rest) - 1;
+    return *mask != 0;
   }
 
   static void store(const Mask& mask, std::uint64_t (&lanes)[kLanes]) { lanes[0] = mask; }
@@ -86,8 +77,8 @@ struct Steps256 {
   using Shift = __m128i;
 
   template <typename Sweeper, std::size_t kCount>
-  ELSSCAN_TARGET_AVX2 static long long sweep(Sweeper* sweeper, int x, int last) {
-    return sweeper->template sweepMasks<Steps256>(x, last, std::make_index_sequence<kCount>());
+  ELSSCAN_TARGET_AVX2 static void sweep(Sweeper* sweeper, int begin, int end) {
+    sweeper->template sweepMasks<Steps256>(begin, end, std::make_index_sequence<kCount>());
   }
 
   ELSSCAN_TARGET_AVX2 static void setShift(int bits, Shift* shift) {
@@ -113,9 +104,15 @@ struct Steps256 {
     return _mm256_testz_si256(bits, bits) == 0;
   }
 
-  ELSSCAN_TARGET_AVX2 static void keep(const std::array<std::uint64_t, kLanes>& lanes, Mask* mask) {
-    *mask =
-        _mm256_and_si256(*mask, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lanes.data())));
+  // Lane k keeps rest - 64 x k bits: all of them from 64 on (a shift by 64
+  // or more gives 0), none below 0.
+  ELSSCAN_TARGET_AVX2 static bool keepFirst(int rest, Mask* mask) {
+    const __m256i bits =
+        _mm256_sub_epi64(_mm256_set1_epi64x(rest), _mm256_set_epi64x(192, 128, 64, 0));
+    const __m256i low = _mm256_andnot_si256(_mm256_sllv_epi64(_mm256_set1_epi64x(-1), bits),
+                                            _mm256_cmpgt_epi64(bits, _mm256_set1_epi64x(-1)));
+    *mask = _mm256_and_si256(*mask, low);
+    return _mm256_testz_si256(*mask, *mask) == 0;
   }
 
   ELSSCAN_TARGET_AVX2 static void store(const Mask& mask, std::uint64_t (&lanes)[kLanes]) {
@@ -133,8 +130,8 @@ struct Steps512 {
   using Shift = __m512i;
 
   template <typename Sweeper, std::size_t kCount>
-  ELSSCAN_TARGET_AVX512 static long long sweep(Sweeper* sweeper, int x, int last) {
-    return sweeper->template sweepMasks<Steps512>(x, last, std::make_index_sequence<kCount>());
+  ELSSCAN_TARGET_AVX512 static void sweep(Sweeper* sweeper, int begin, int end) {
+    sweeper->template sweepMasks<Steps512>(begin, end, std::make_index_sequence<kCount>());
   }
 
   ELSSCAN_TARGET_AVX512 static void setShift(int bits, Shift* shift) {
@@ -155,9 +152,16 @@ struct Steps512 {
     return _mm512_test_epi64_mask(bits, bits) != 0;
   }
 
-  ELSSCAN_TARGET_AVX512 static void keep(const std::array<std::uint64_t, kLanes>& lanes,
-                                         Mask* mask) {
-    *mask = _mm512_and_si512(*mask, _mm512_loadu_si512(lanes.data()));
+  // As for Steps256, in 8 lanes.
+  ELSSCAN_TARGET_AVX512 static bool keepFirst(int rest, Mask* mask) {
+    const __m512i bits = _mm512_sub_epi64(_mm512_set1_epi64(rest),
+                                          _mm512_set_epi64(448, 384, 320, 256, 192, 128, 64, 0));
+    const __mmask8 some = _mm512_cmpgt_epi64_mask(bits, _mm512_setzero_si512());
+    const __m512i ones = _mm512_set1_epi64(-1);
+    const __m512i low =
+        _mm512_maskz_andnot_epi64(some, _mm512_maskz_sllv_epi64(some, ones, bits), ones);
+    *mask = _mm512_and_si512(*mask, low);
+    return _mm512_test_epi64_mask(*mask, *mask) != 0;
   }
 
   ELSSCAN_TARGET_AVX512 static void store(const Mask& mask, std::uint64_t (&lanes)[kLanes]) {

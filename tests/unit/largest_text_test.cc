@@ -1,17 +1,21 @@
-// The grid and the hit triples on the longest text the loader accepts. The
-// text is a mapping of untouched zero pages, with letters written only at
-// its two ends, so it costs no memory. The sanitizer build traps any int
-// overflow on the way.
+// The grid, the hit triples and the masks' maps on the longest text the
+// loader accepts. The text is a mapping of untouched zero pages, with
+// letters written only at its two ends, so it costs no memory. The
+// sanitizer build traps any int overflow on the way.
 
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/hit_triple.h"
 #include "core/main_info.h"
 #include "display/grid.h"
+#include "search/letter_index.h"
 #include "text/loader.h"
 #include "unit/console_capture.h"
 
@@ -48,8 +52,8 @@ class LargestText : public testing::Test {
     if (kinds_ != nullptr) munmap(kinds_, kMapped);
   }
 
-  static char* map() {
-    void* block = mmap(nullptr, kMapped, PROT_READ | PROT_WRITE,
+  static char* map(std::size_t size = kMapped) {
+    void* block = mmap(nullptr, size, PROT_READ | PROT_WRITE,
                        MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     return block == MAP_FAILED ? nullptr : static_cast<char*>(block);
   }
@@ -124,6 +128,42 @@ TEST_F(LargestText, FixedAreaAtTheLastPositionWithTheLongestRow) {
       readable(merged([] { showHitWindow(1, 1, 1, 2, 1024, "AB", mainInfo.text); }));
   EXPECT_EQ(out, std::string("[skip=1, string=(1,1,2), top=2147479551, return=2147483647]\n") +
                      letter(kLast) + "\n");
+}
+
+// The masks' maps: filling the first and the last tiles puts the bit of
+// every position of them where the sweep reads it (at bit indexes past
+// 2^31 in the long strides' last classes), and an anchor's bit for a skip
+// is the bit of the position that skip reaches. The map is a mapping of
+// its own, of which only those tiles' words are touched.
+TEST_F(LargestText, MasksMapsHoldEveryPositionWhereTheSweepReadsIt) {
+  const auto* text = reinterpret_cast<const unsigned char*>(text_);
+  for (const int offset : {1, -1, 3, -3, 4000, -4000}) {
+    const MapGeometry geometry = mapGeometry(offset, kLast);
+    const auto size = 8 * static_cast<std::size_t>(geometry.stride * geometry.tiles);
+    auto* bytes = reinterpret_cast<unsigned char*>(map(size));
+    ASSERT_NE(bytes, nullptr);
+    std::vector<std::uint64_t> words(static_cast<std::size_t>(geometry.stride));
+    long long highest = 0;
+    int set = 0;
+    for (const long long tile : {0LL, 1LL, geometry.tiles - 2, geometry.tiles - 1}) {
+      fillMapTile(text, kLast, geometry, 'c', tile, words.data(), bytes);
+      const long long end = geometry.tileStart(tile) + geometry.tileLength(tile, kLast);
+      for (long long p = geometry.tileStart(tile); p < end; ++p) {
+        const long long bit = geometry.origin(static_cast<int>(p));
+        ASSERT_LT(static_cast<std::size_t>(bit / 8), size) << offset << " at " << p;
+        ASSERT_EQ((bytes[bit / 8] >> (bit % 8) & 1) != 0, text[p] == 'c') << offset << " at " << p;
+        highest = std::max(highest, bit);
+        set += text[p] == 'c' ? 1 : 0;
+      }
+    }
+    EXPECT_GT(set, 0) << offset;
+    EXPECT_EQ(highest > INT_MAX, geometry.stride == 4000) << offset;
+    for (const int skip : {1, 2, 3}) {
+      const int x = kLast - 1 - (offset > 0 ? offset * skip : 0);
+      EXPECT_EQ(geometry.origin(x) + skip, geometry.origin(x + offset * skip)) << offset;
+    }
+    munmap(bytes, size);
+  }
 }
 
 }  // namespace
