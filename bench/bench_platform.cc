@@ -4,10 +4,6 @@
 #include <windows.h>
 // After windows.h, which it needs.
 #include <psapi.h>
-
-#include <csignal>
-
-#include "util/interrupt.h"
 #else
 #include <fcntl.h>
 #include <signal.h>
@@ -59,10 +55,6 @@ long long peakResidentBytes() {
   return memoryCounters(&counters) ? static_cast<long long>(counters.PeakWorkingSetSize) : -1;
 }
 
-// Windows calls the program's Ctrl-C handler on a thread of its own; this
-// does the same from the caller's thread.
-void sendCtrlC() { sigint(SIGINT); }
-
 int redirectForListing(std::FILE*) { return -1; }
 
 void restoreStandardOutput(int) {}
@@ -111,8 +103,6 @@ bool resetPeakResident() {
 }
 
 long long peakResidentBytes() { return statusBytes("VmHWM"); }
-
-void sendCtrlC() { kill(getpid(), SIGINT); }
 
 int redirectForListing(std::FILE* replies) {
   if (dup2(fileno(replies), STDIN_FILENO) < 0) return -1;

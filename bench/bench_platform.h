@@ -20,10 +20,6 @@ bool resetPeakResident();
 // where unknown.
 long long peakResidentBytes();
 
-// Sends the process a Ctrl-C: on Linux a real SIGINT; on Windows the call that
-// the console's handler thread makes. Safe from any thread.
-void sendCtrlC();
-
 // Points standard input at replies and standard output at the null device,
 // flushing it first. Returns a handle for restoreStandardOutput, or -1 (and
 // changes nothing) where the system cannot (Windows).
