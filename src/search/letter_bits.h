@@ -1,40 +1,18 @@
-// Words of the text and of the bit maps: where a letter stands among 64
-// bytes of the text, as the bits of one word, and the 8 bytes of a map
-// read or written as one word, the first byte in the lowest bits. The
-// letter index's passes over the text and the masks' sweep are built on
-// them.
+// Where a letter stands among 64 bytes of the text, as the bits of one
+// word, and the bits of a word reversed: the letter index's passes over the
+// text are built on them, and on the words of util/byte_words.h, which the
+// masks' sweep reads the maps with.
 #ifndef SRC_SEARCH_LETTER_BITS_H_
 #define SRC_SEARCH_LETTER_BITS_H_
 
-#include <bit>
 #include <cstdint>
-#include <cstring>
 
+#include "util/byte_words.h"
 #include "util/cpu_features.h"
 
 #if ELSSCAN_X86_VECTORS
 #include <emmintrin.h>
 #endif
-
-// The 8 bytes from p on, the first in the lowest bits.
-inline std::uint64_t loadBytes(const unsigned char* p) {
-  std::uint64_t value = 0;
-  if constexpr (std::endian::native == std::endian::little) {
-    std::memcpy(&value, p, sizeof value);
-  } else {
-    for (int k = 7; k >= 0; --k) value = value << 8 | p[k];
-  }
-  return value;
-}
-
-// Writes value to the 8 bytes from p on, its lowest bits first.
-inline void storeBytes(unsigned char* p, std::uint64_t value) {
-  if constexpr (std::endian::native == std::endian::little) {
-    std::memcpy(p, &value, sizeof value);
-  } else {
-    for (int k = 0; k < 8; ++k) p[k] = static_cast<unsigned char>(value >> (8 * k));
-  }
-}
 
 // Bit k set where p[k] equals letter, for k from 0 to 63, on any processor:
 // 8 bytes a step, where a byte that equals the letter becomes 0 and is

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "search/letter_bits.h"
+#include "util/byte_words.h"
 #include "util/memory.h"
 
 namespace {

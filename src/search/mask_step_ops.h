@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <utility>
 
-#include "search/letter_bits.h"
 #include "search/mask_steps.h"
+#include "util/byte_words.h"
 #include "util/cpu_features.h"
 
 #if ELSSCAN_X86_VECTORS

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "core/main_info.h"
+#include "util/byte_words.h"
 #include "util/interrupt.h"
 #include "util/memory.h"
 #include "util/message.h"
@@ -31,16 +32,9 @@ void pollBetweenChunks() {
   pollInterrupt();
 }
 
-// Eight bytes at a time, in the machine's order (only whether some byte of a
-// word qualifies matters, never which one).
+// Eight bytes at a time (util/byte_words.h).
 constexpr std::uint64_t kEveryByte = 0x0101010101010101;
 constexpr std::uint64_t kHighBits = kEveryByte * 0x80;
-
-std::uint64_t wordAt(const unsigned char* bytes) {
-  std::uint64_t word;
-  std::memcpy(&word, bytes, sizeof word);
-  return word;
-}
 
 // The high bit of every byte of word whose value is below the limit that
 // subtrahend repeats in every byte, and maybe of bytes after such a byte; 0
@@ -54,12 +48,12 @@ std::uint64_t bytesBelow(std::uint64_t word, std::uint64_t subtrahend) {
 // The index of the first byte in [from, end) of value 0x80 or above, or end.
 std::size_t firstHigh(const unsigned char* bytes, std::size_t from, std::size_t end) {
   std::size_t i = from;
-  while (end - i >= 32 && ((wordAt(bytes + i) | wordAt(bytes + i + 8) | wordAt(bytes + i + 16) |
-                            wordAt(bytes + i + 24)) &
+  while (end - i >= 32 && ((loadBytes(bytes + i) | loadBytes(bytes + i + 8) |
+                            loadBytes(bytes + i + 16) | loadBytes(bytes + i + 24)) &
                            kHighBits) == 0) {
     i += 32;
   }
-  while (end - i >= 8 && (wordAt(bytes + i) & kHighBits) == 0) i += 8;
+  while (end - i >= 8 && (loadBytes(bytes + i) & kHighBits) == 0) i += 8;
   while (i < end && bytes[i] < 0x80) ++i;
   return i;
 }
@@ -72,12 +66,12 @@ std::size_t firstWordBelow(const unsigned char* bytes, std::size_t from, std::si
   std::size_t i = from;
   // Four words a step over long runs, then one.
   while (end - i >= 32 &&
-         (bytesBelow(wordAt(bytes + i), below) | bytesBelow(wordAt(bytes + i + 8), below) |
-          bytesBelow(wordAt(bytes + i + 16), below) | bytesBelow(wordAt(bytes + i + 24), below)) ==
-             0) {
+         (bytesBelow(loadBytes(bytes + i), below) | bytesBelow(loadBytes(bytes + i + 8), below) |
+          bytesBelow(loadBytes(bytes + i + 16), below) |
+          bytesBelow(loadBytes(bytes + i + 24), below)) == 0) {
     i += 32;
   }
-  while (end - i >= 8 && bytesBelow(wordAt(bytes + i), below) == 0) i += 8;
+  while (end - i >= 8 && bytesBelow(loadBytes(bytes + i), below) == 0) i += 8;
   return i;
 }
 
@@ -90,8 +84,7 @@ void moveRun(unsigned char* bytes, std::size_t to, std::size_t from, std::size_t
     return;
   }
   for (std::size_t k = 0; k < length; k += 8) {
-    const std::uint64_t word = wordAt(bytes + from + k);
-    std::memcpy(bytes + to + k, &word, sizeof word);
+    storeBytes(bytes + to + k, loadBytes(bytes + from + k));
   }
 }
 
@@ -111,7 +104,7 @@ std::size_t keepTextBytes(unsigned char* bytes, std::size_t n, bool* ended) {
   std::size_t kept = 0;
   std::size_t i = 0;
   while (n - i >= 8) {
-    const std::uint64_t word = wordAt(bytes + i);
+    const std::uint64_t word = loadBytes(bytes + i);
     if (bytesBelow(word, below) == 0) {
       // Words whose bytes are all kept move as a run.
       const std::size_t run_end = firstWordBelow(bytes, i + 8, n, below);
