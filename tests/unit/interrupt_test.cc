@@ -128,6 +128,7 @@ void runSession(std::string text, const std::string& commands) {
   std::fputs(commands.c_str(), file);
   std::fclose(file);
   if (std::freopen(input.c_str(), "rb", stdin) == nullptr) std::exit(2);
+  std::remove(input.c_str());  // the open input keeps its bytes; the child ends without clean-up
   char program[] = "elsScan";
   char* argv[] = {program, text.data(), nullptr};
   std::exit(runProgram(2, argv));

@@ -55,6 +55,9 @@ class MemoryFault : public testing::Test {
   void SetUp() override {
     text_ = writeTempFile(abText());
     script_ = text_ + ".script";
+    removeWhenTestsEnd(script_);
+    removeWhenTestsEnd(text_ + ".out");
+    removeWhenTestsEnd(text_ + ".err");
     std::FILE* file = std::fopen(script_.c_str(), "wb");
     std::fputs(kScript, file);
     std::fclose(file);
