@@ -2,6 +2,9 @@
 
 MainInfo mainInfo;
 int removeSpaces = 0;
+int noPager = 0;
+int lettersOnly = 0;
+int lineLabels = 0;
 
 void resetMainInfo() {
   mainInfo = MainInfo{};

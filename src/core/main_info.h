@@ -63,6 +63,12 @@ struct Selection {
 // Module flag, 0 or 1, 0 at start: -c was given.
 extern int removeSpaces;
 
+// The options beyond the design's own, each a module flag, 0 or 1, 0 at start;
+// without them the program behaves exactly as designed.
+extern int noPager;      // --no-pager: listings never wait at "continued ... "
+extern int lettersOnly;  // --letters: the text is loaded as its letters alone
+extern int lineLabels;   // --labels: each line's first word is its label
+
 // Clears mainInfo and stores the defaults.
 void resetMainInfo();
 

@@ -43,15 +43,53 @@ const char* const Usage[] = {
 };
 // clang-format on
 
-// Returns the file name the arguments give, setting removeSpaces for -c, or
-// ends the program with the usage line.
-const char* fileNameFrom(int argc, char** argv) {
-  if (argc == 2) return argv[1];
-  if (argc == 3 && std::strcmp(argv[1], "-c") == 0) {
+// The long options that stand before the file name, and the flag each sets.
+struct LongOption {
+  const char* name;
+  int* flag;
+};
+constexpr LongOption kLongOptions[] = {
+    {"--no-pager", &noPager},
+    {"--letters", &lettersOnly},
+    {"--labels", &lineLabels},
+};
+
+// Sets the flag of the option arg names; false when arg is no option.
+bool takeOption(const char* arg) {
+  if (std::strcmp(arg, "-c") == 0) {
     removeSpaces = 1;
-    return argv[2];
+    return true;
   }
-  showUsage(1);
+  for (const LongOption& option : kLongOptions) {
+    if (std::strcmp(arg, option.name) == 0) {
+      *option.flag = 1;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool isLongOption(const char* arg) {
+  for (const LongOption& option : kLongOptions) {
+    if (std::strcmp(arg, option.name) == 0) return true;
+  }
+  return false;
+}
+
+// Returns the file name the arguments give, setting the flags of the options
+// before it, or ends the program with the usage line. The last argument is
+// the file name whatever it is. Without a long option the command line is
+// the designed one: at most "-c" before the name.
+const char* fileNameFrom(int argc, char** argv) {
+  bool extended = false;
+  for (int i = 1; i < argc - 1; ++i) extended = extended || isLongOption(argv[i]);
+  if (!extended && argc > 3) showUsage(1);
+  for (int i = 1; i < argc - 1; ++i) {
+    if (!takeOption(argv[i])) showUsage(1);
+  }
+  // --letters keeps no byte of value 0x20 or below.
+  if (lettersOnly != 0) removeSpaces = 1;
+  return argv[argc - 1];
 }
 
 void loadOrExit(const char* name) {
