@@ -8,7 +8,9 @@
 #include "core/main_info.h"
 #include "display/grid.h"
 #include "search/run.h"
+#include "select/hit_place.h"
 #include "select/selection.h"
+#include "text/text_filter.h"
 #include "util/console.h"
 #include "util/message.h"
 
@@ -133,6 +135,8 @@ CommandResult search(const char* arg, SessionLists* lists) {
   }
   wanted.copy(mainInfo.pattern, wanted.size());
   mainInfo.pattern[wanted.size()] = '\0';
+  // A text of letters alone is searched for letters in upper case.
+  if (lettersOnly != 0) foldLetters(mainInfo.pattern);
   mainInfo.patternLen = static_cast<int>(wanted.size());
   if (mainInfo.patternLen < 2) {
     // The hits of the last search stay and are shown with the new length.
@@ -195,6 +199,17 @@ CommandResult deleteSelected(const char* arg, SessionLists* lists) {
   return CommandResult::kContinue;
 }
 
+// r [n]: where hit n, or every selected string, stands in the text file.
+CommandResult placeInFile(const char* arg, SessionLists* lists) {
+  arg = skipBlanks(arg);
+  if (*arg == '\0') {
+    placeSelections(&lists->selections);
+  } else {
+    placeHit(readNumber(arg), &lists->forwardHits, &lists->backwardHits);
+  }
+  return CommandResult::kContinue;
+}
+
 // q, Q: the end of the session.
 CommandResult quit(const char*, SessionLists*) { return CommandResult::kQuit; }
 
@@ -210,6 +225,9 @@ constexpr Command kCommands[] = {
     {"d", {{"d N", "delete selected string N"},
            {"d", "ask about each selected string whether to delete it"}}, deleteSelected},
     {"P", {{"P", "draw all selected strings in one window"}}, showSelection},
+    {"r", {{"r N", "tell the line and column in the file of hit N's first and\n"
+                   "last letters (and their lines' labels with --labels)"},
+           {"r", "the same for each selected string"}}, placeInFile},
     {"i", {{"i", "show the text length, search string, hit count, window\n"
                  "settings and selection"}}, showInformation},
     {"m", {{"m N", "set the skip limit (default 10000)"}}, setSkipLimit},

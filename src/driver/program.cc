@@ -8,6 +8,7 @@
 #include "core/main_info.h"
 #include "driver/commands.h"
 #include "driver/help.h"
+#include "text/line_map.h"
 #include "text/loader.h"
 #include "util/console.h"
 #include "util/console_platform.h"
@@ -95,6 +96,7 @@ const char* fileNameFrom(int argc, char** argv) {
 void loadOrExit(const char* name) {
   mainInfo.text = loadText(name);
   if (mainInfo.text == nullptr) std::exit(1);
+  setTextFile(name);
   mainInfo.textLen = static_cast<int>(std::strlen(mainInfo.text));
   mainInfo.kindMap = makeKindMap(mainInfo.text);
   if (mainInfo.textLen < 1) {

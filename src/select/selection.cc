@@ -120,8 +120,8 @@ void deleteByAsking(Selection* head) {
 
 }  // namespace
 
-int pickHit(int mode, int number, const HitList* forward_hits, const HitList* backward_hits,
-            Selection* selections) {
+bool lookUpHit(int number, const HitList* forward_hits, const HitList* backward_hits, int* skip,
+               HitTriple* triple) {
   const int total = mainInfo.forwardCount + mainInfo.backwardCount;
   if (number < 1 || number > total) {
     if (total != 0) {
@@ -129,19 +129,25 @@ int pickHit(int mode, int number, const HitList* forward_hits, const HitList* ba
     } else {
       errmsg("... none of searched string\n");
     }
-    return -1;
+    return false;
   }
-  HitTriple t;
-  int skip;
   if (number <= mainInfo.forwardCount) {
     const Hit hit = forward_hits->at(number - 1);
-    skip = hit.skip;
-    t = forwardTriple(skip, hit.pos, mainInfo.patternLen);
+    *skip = hit.skip;
+    *triple = forwardTriple(hit.skip, hit.pos, mainInfo.patternLen);
   } else {
     const Hit hit = backward_hits->at(number - mainInfo.forwardCount - 1);
-    skip = hit.skip;
-    t = backwardTriple(skip, hit.pos, mainInfo.patternLen, mainInfo.textLen);
+    *skip = hit.skip;
+    *triple = backwardTriple(hit.skip, hit.pos, mainInfo.patternLen, mainInfo.textLen);
   }
+  return true;
+}
+
+int pickHit(int mode, int number, const HitList* forward_hits, const HitList* backward_hits,
+            Selection* selections) {
+  HitTriple t;
+  int skip;
+  if (!lookUpHit(number, forward_hits, backward_hits, &skip, &t)) return -1;
   if (mode == kShowHit) {
     return showHitWindow(skip, t.start, t.center, mainInfo.height, mainInfo.width, mainInfo.pattern,
                          mainInfo.text);

@@ -8,10 +8,18 @@
 #include "core/main_info.h"
 
 class HitList;
+struct HitTriple;
 
 // pickHit's modes; any mode other than kShowHit selects.
 inline constexpr int kSelectHit = 0;
 inline constexpr int kShowHit = 1;
+
+// Finds hit number (1 to forwardCount along the forward list, then on along
+// the backward list) and sets *skip and *triple to its skip and its triple in
+// forward terms. An invalid number writes the messages of pickHit and returns
+// false.
+bool lookUpHit(int number, const HitList* forward_hits, const HitList* backward_hits, int* skip,
+               HitTriple* triple);
 
 // Finds hit number (1 to forwardCount along the forward list, then on along
 // the backward list, as the listing numbers them), without walking the hits

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "core/main_info.h"
+#include "text/text_filter.h"
 #include "util/byte_words.h"
 #include "util/interrupt.h"
 #include "util/memory.h"
@@ -21,8 +22,6 @@ LoaderTuning loaderTuning = {1 << 20, nullptr};
 
 namespace {
 
-constexpr unsigned char kEndOfData = 0x1A;  // Ctrl-Z ends a text file's data
-
 struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
@@ -33,17 +32,7 @@ void pollBetweenChunks() {
 }
 
 // Eight bytes at a time (util/byte_words.h).
-constexpr std::uint64_t kEveryByte = 0x0101010101010101;
-constexpr std::uint64_t kHighBits = kEveryByte * 0x80;
-
-// The high bit of every byte of word whose value is below the limit that
-// subtrahend repeats in every byte, and maybe of bytes after such a byte; 0
-// when there is none. REQUIRES: limit <= 0x80, where the borrow of a byte
-// below the limit reaches its high bit and no byte of the limit or above can
-// fake one.
-std::uint64_t bytesBelow(std::uint64_t word, std::uint64_t subtrahend) {
-  return (word - subtrahend) & ~word & kHighBits;
-}
+constexpr std::uint64_t kHighBits = 0x8080808080808080;
 
 // The index of the first byte in [from, end) of value 0x80 or above, or end.
 std::size_t firstHigh(const unsigned char* bytes, std::size_t from, std::size_t end) {
@@ -58,114 +47,44 @@ std::size_t firstHigh(const unsigned char* bytes, std::size_t from, std::size_t 
   return i;
 }
 
-// The index of the first word (of the words from `from` on, eight bytes
-// apart) that has a byte below the limit that below repeats, or of the first
-// place where fewer than eight bytes are left before end.
-std::size_t firstWordBelow(const unsigned char* bytes, std::size_t from, std::size_t end,
-                           std::uint64_t below) {
-  std::size_t i = from;
-  // Four words a step over long runs, then one.
-  while (end - i >= 32 &&
-         (bytesBelow(loadBytes(bytes + i), below) | bytesBelow(loadBytes(bytes + i + 8), below) |
-          bytesBelow(loadBytes(bytes + i + 16), below) |
-          bytesBelow(loadBytes(bytes + i + 24), below)) == 0) {
-    i += 32;
-  }
-  while (end - i >= 8 && bytesBelow(loadBytes(bytes + i), below) == 0) i += 8;
-  return i;
+std::size_t chunkBytes() { return static_cast<std::size_t>(std::max(loaderTuning.chunk_bytes, 1)); }
+
+// The room the text block starts with: the file's size, as long as the
+// memory budget leaves room for that and for the kind map as long again. A
+// larger file may hold far less text (zeros after a 0x1A, line breaks, what
+// -c or --letters drop): it starts smaller and the block grows as the text
+// comes.
+std::size_t firstCapacity(std::uint64_t file_size) {
+  const std::uint64_t half_room = std::max<std::uint64_t>(memoryRoom() / 2, chunkBytes());
+  return static_cast<std::size_t>(std::min({file_size, std::uint64_t{kMaxTextLen}, half_room})) + 1;
 }
 
-// Moves the length bytes at from down to to (to <= from). A short run goes
-// a word at a time: each word is read before the store that may cover it.
-void moveRun(unsigned char* bytes, std::size_t to, std::size_t from, std::size_t length) {
-  if (to == from) return;
-  if (length >= 256) {
-    std::memmove(bytes + to, bytes + from, length);
-    return;
-  }
-  for (std::size_t k = 0; k < length; k += 8) {
-    storeBytes(bytes + to + k, loadBytes(bytes + from + k));
-  }
-}
-
-// Filters the n bytes at chunk in place: moves the bytes that the text keeps
-// to its front and returns how many they are. Sets *ended at the first 0x1A
-// or NUL, where the text ends; nothing from there on is kept. The bytes kept
-// never run ahead of the bytes read, so a store only overwrites bytes that
-// were read already.
-template <bool kRemoveSpaces>
-std::size_t keepTextBytes(unsigned char* bytes, std::size_t n, bool* ended) {
-  const auto keeps = [](unsigned char byte) {
-    return kRemoveSpaces ? byte > 0x20 : byte != '\n' && byte != '\r';
-  };
-  // Every byte that is dropped or ends the text lies below this limit;
-  // without -c a tab or another control byte may too, and is kept.
-  const std::uint64_t below = kEveryByte * (kRemoveSpaces ? 0x21 : kEndOfData + 1);
-  std::size_t kept = 0;
-  std::size_t i = 0;
-  while (n - i >= 8) {
-    const std::uint64_t word = loadBytes(bytes + i);
-    if (bytesBelow(word, below) == 0) {
-      // Words whose bytes are all kept move as a run.
-      const std::size_t run_end = firstWordBelow(bytes, i + 8, n, below);
-      moveRun(bytes, kept, i, run_end - i);
-      kept += run_end - i;
-      i = run_end;
-      continue;
-    }
-    // A word with a byte to act on: NUL or 0x1A end the text within it.
-    if (bytesBelow(word, kEveryByte) != 0 ||
-        bytesBelow(word ^ (kEveryByte * kEndOfData), kEveryByte) != 0) {
-      break;
-    }
-    // Otherwise each byte is stored and counted only if kept: no branch on
-    // bytes that come as they please.
-    for (const std::size_t stop = i + 8; i < stop; ++i) {
-      bytes[kept] = bytes[i];
-      kept += keeps(bytes[i]) ? 1u : 0u;
-    }
-  }
-  // The last bytes, and the word where the text ends, one by one.
-  for (; i < n; ++i) {
-    if (bytes[i] == kEndOfData || bytes[i] == '\0') {
-      *ended = true;
-      break;
-    }
-    bytes[kept] = bytes[i];
-    kept += keeps(bytes[i]) ? 1u : 0u;
-  }
-  return kept;
-}
-
-std::size_t keepTextBytes(char* chunk, std::size_t n, bool* ended) {
-  auto* bytes = reinterpret_cast<unsigned char*>(chunk);
-  return removeSpaces != 0 ? keepTextBytes<true>(bytes, n, ended)
-                           : keepTextBytes<false>(bytes, n, ended);
-}
-
-// The text block: sized once from the file, grown only for a file that turns
-// out longer than its size said.
+// The text block: sized first from the file, grown for a text that turns
+// out longer than that.
 struct TextBlock {
   char* bytes = nullptr;
   std::size_t length = 0;    // bytes kept so far
   std::size_t capacity = 0;  // room, the terminator's included
 
-  explicit TextBlock(std::uint64_t file_size)
-      : capacity(std::min<std::uint64_t>(file_size, kMaxTextLen) + 1) {
+  explicit TextBlock(std::uint64_t file_size) : capacity(firstCapacity(file_size)) {
     // The block is not cleared: every byte of the text is written by the
-    // read, and the terminator at the end.
-    bytes = static_cast<char*>(allocateLargeBlock(capacity));
-    if (bytes == nullptr) memoryExhausted(capacity, true);
+    // read, and the terminator at the end. Where a limit that the budget does
+    // not see (ulimit -v) refuses the first size, half of it is tried, down
+    // to a chunk.
+    while ((bytes = static_cast<char*>(allocateLargeBlock(capacity))) == nullptr) {
+      if (capacity <= chunkBytes() + 1) memoryExhausted(capacity, true);
+      capacity = std::max(capacity / 2, chunkBytes() + 1);
+    }
   }
 
   std::size_t room() const { return capacity - 1 - length; }
 
   // Appends n kept bytes beyond the block's room, making room for a chunk
   // more at least.
-  void appendBeyond(const char* kept, std::size_t n, std::size_t chunk) {
+  void appendBeyond(const unsigned char* kept, std::size_t n, std::size_t chunk) {
     if (n > kMaxTextLen - length) memoryExhausted(std::size_t{kMaxTextLen} + 2, false);
-    // At least half again as much room, so that a file that keeps growing
-    // while it is read still costs time in proportion to its length.
+    // At least half again as much room, so that a text that keeps coming
+    // still costs time in proportion to its length.
     const std::size_t wanted = std::max(length + n + 1, capacity + std::max(capacity / 2, chunk));
     capacity = std::min<std::size_t>(wanted, std::size_t{kMaxTextLen} + 1);
     bytes = static_cast<char*>(moremem(bytes, static_cast<int>(capacity)));
@@ -174,26 +93,36 @@ struct TextBlock {
   }
 };
 
-// Reads the rest of file into block. Returns false on a read error.
+// Reads the rest of file into block, filtered. Returns false on a read
+// error.
 bool readText(std::FILE* file, TextBlock* block) {
-  const auto chunk = static_cast<std::size_t>(std::max(loaderTuning.chunk_bytes, 1));
-  bool ended = false;
-  while (!ended) {
+  const FilterRules rules = currentFilterRules();
+  FilterState state = startOfFile(rules);
+  const std::size_t chunk = chunkBytes();
+  // A lead byte whose trail byte the next read brings goes first in it.
+  std::size_t carry = 0;
+  unsigned char carried = 0;
+  unsigned char probe[4096];
+  while (!state.ended) {
     pollBetweenChunks();
-    if (block->room() == 0) {
-      // The block is full: either the file ends here, as its size said, or
-      // it has grown since. A small read tells which.
-      char probe[4096];
-      const std::size_t n = std::fread(probe, 1, std::min(chunk, sizeof probe), file);
-      if (n == 0) break;
-      const std::size_t kept = keepTextBytes(probe, n, &ended);
-      if (kept > 0) block->appendBeyond(probe, kept, chunk);
-      continue;
+    // Straight into the block while it has room; once it is full, either the
+    // text ends here or it is longer than the block: a small read tells.
+    const bool into_block = block->room() > carry;
+    auto* const at =
+        into_block ? reinterpret_cast<unsigned char*>(block->bytes + block->length) : probe;
+    const std::size_t wanted =
+        std::min(std::max(chunk, carry + 1), into_block ? block->room() : sizeof probe) - carry;
+    if (carry != 0) at[0] = carried;
+    const std::size_t n = std::fread(at + carry, 1, wanted, file);
+    std::size_t used = 0;
+    const std::size_t kept = filterChunk(rules, at, carry + n, &state, &used);
+    carry = carry + n - used;
+    if (carry != 0) carried = at[used];
+    if (into_block) {
+      block->length += kept;
+    } else if (kept > 0) {
+      block->appendBeyond(probe, kept, chunk);
     }
-    const std::size_t wanted = std::min(chunk, block->room());
-    char* const at = block->bytes + block->length;
-    const std::size_t n = std::fread(at, 1, wanted, file);
-    block->length += keepTextBytes(at, n, &ended);
     // A short read is the end of the file (or a read error).
     if (n < wanted) break;
   }
@@ -232,7 +161,7 @@ char* makeKindMap(const char* text) {
   auto* map = static_cast<char*>(allocateLargeBlock(length + 1));
   if (map == nullptr) memoryExhausted(length + 1, true);
   const auto* bytes = reinterpret_cast<const unsigned char*>(text);
-  const auto chunk = static_cast<std::size_t>(std::max(loaderTuning.chunk_bytes, 1));
+  const std::size_t chunk = chunkBytes();
   std::size_t i = 0;
   while (i < length) {
     pollBetweenChunks();

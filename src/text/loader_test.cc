@@ -5,10 +5,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <random>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "core/main_info.h"
+#include "text/line_map.h"
 #include "unit/temp_file.h"
 #include "util/memory.h"
 #include "util/message.h"
@@ -16,17 +20,80 @@
 
 namespace {
 
+// How a test loads a file: -c, --letters, --labels.
+struct Options {
+  bool remove_spaces = false;
+  bool letters = false;
+  bool labels = false;
+};
+
+bool isBlankOrCr(unsigned char b) { return b == ' ' || b == '\t' || b == '\r'; }
+
+// The text of a file, and the file offset of each of its bytes.
+struct PlainText {
+  std::string text;
+  std::vector<std::size_t> offsets;
+
+  void keep(char byte, std::size_t offset) {
+    text.push_back(byte);
+    offsets.push_back(offset);
+  }
+};
+
+// The letters of a file as --letters keeps them, a byte at a time.
+void appendLetter(const std::string& file, std::size_t* i, PlainText* out) {
+  const auto b = static_cast<unsigned char>(file[*i]);
+  if ((b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z')) {
+    out->keep(static_cast<char>(b >= 'a' ? b - 'a' + 'A' : b), *i);
+  } else if ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) {
+    const auto trail = *i + 1 < file.size() ? static_cast<unsigned char>(file[*i + 1]) : 0;
+    if (trail < 0x40 || trail > 0xFC || trail == 0x7F) return;
+    if (b != 0x81) {
+      out->keep(file[*i], *i);
+      out->keep(file[*i + 1], *i + 1);
+    }
+    ++*i;
+  } else if (b >= 0xA6 && b <= 0xDF) {
+    out->keep(file[*i], *i);
+  }
+}
+
 // The text as a plain loop over the file's bytes makes it: what the loader
 // must give whatever its chunks and runs.
-std::string plainText(const std::string& file, bool remove_spaces) {
-  std::string text;
-  for (const char c : file) {
-    const auto byte = static_cast<unsigned char>(c);
+PlainText plainTextAndOffsets(const std::string& file, Options options) {
+  enum class Part { kLabel, kGap, kText };
+  const Part line_start = options.labels ? Part::kLabel : Part::kText;
+  Part part = line_start;
+  PlainText text;
+  for (std::size_t i = 0; i < file.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(file[i]);
     if (byte == 0x1A || byte == '\0') break;
-    if (byte == '\n' || byte == '\r' || (remove_spaces && byte <= 0x20)) continue;
-    text.push_back(c);
+    if (byte == '\n') {
+      part = line_start;
+      continue;
+    }
+    if (part == Part::kLabel && !isBlankOrCr(byte)) continue;
+    if (part != Part::kText && isBlankOrCr(byte)) {
+      part = Part::kGap;
+      continue;
+    }
+    part = Part::kText;
+    if (byte == '\r') continue;
+    if (options.letters) {
+      appendLetter(file, &i, &text);
+    } else if (!options.remove_spaces || byte > 0x20) {
+      text.keep(file[i], i);
+    }
   }
   return text;
+}
+
+std::string plainText(const std::string& file, Options options) {
+  return plainTextAndOffsets(file, options).text;
+}
+
+std::string plainText(const std::string& file, bool remove_spaces) {
+  return plainText(file, Options{remove_spaces, false, false});
 }
 
 // The kind map as a plain loop over the text makes it.
@@ -54,6 +121,8 @@ class LoadText : public testing::Test {
  protected:
   void TearDown() override {
     removeSpaces = 0;
+    lettersOnly = 0;
+    lineLabels = 0;
     loaderTuning = saved_tuning_;
   }
 
@@ -63,12 +132,22 @@ class LoadText : public testing::Test {
   }
 
   std::string loadFrom(const std::string& path, int remove_spaces) {
-    removeSpaces = remove_spaces;
+    return loadFrom(path, Options{remove_spaces != 0, false, false});
+  }
+
+  std::string loadFrom(const std::string& path, Options options) {
+    useOptions(options);
     char* text = loadText(path.c_str());
     if (text == nullptr) return "<null>";
     std::string result = text;
     std::free(text);
     return result;
+  }
+
+  static void useOptions(Options options) {
+    removeSpaces = options.remove_spaces ? 1 : 0;
+    lettersOnly = options.letters ? 1 : 0;
+    lineLabels = options.labels ? 1 : 0;
   }
 
   const LoaderTuning saved_tuning_ = loaderTuning;
@@ -109,7 +188,8 @@ TEST_F(LoadText, ChunkBoundariesLoseNothing) {
 // or of the text.
 std::string randomFile(std::mt19937* rng) {
   static const unsigned char kSpecial[] = {'\r', '\n', ' ',  '\t', 0x01, 0x1F, 0x20, 0x21, 0x7F,
-                                           0x80, 0x81, 0x9F, 0xA0, 0xDF, 0xE0, 0xFC, 0xFD, 0xFF};
+                                           0x80, 0x81, 0x9F, 0xA0, 0xDF, 0xE0, 0xFC, 0xFD, 0xFF,
+                                           0x40, 0x7E, 0xA5, 0xA6, '@',  '[',  '`',  '{',  'z'};
   const auto pick = [rng](std::size_t n) {
     return std::uniform_int_distribution<std::size_t>(0, n - 1)(*rng);
   };
@@ -118,33 +198,148 @@ std::string randomFile(std::mt19937* rng) {
   while (file.size() < length) {
     // Mostly short runs; now and then one long enough to move as a block.
     for (std::size_t k = pick(8) == 0 ? pick(600) : pick(20); k > 0; --k) {
-      file.push_back(static_cast<char>('A' + pick(26)));
+      file.push_back(static_cast<char>((pick(4) == 0 ? 'a' : 'A') + pick(26)));
     }
     for (std::size_t k = pick(4); k > 0; --k) {
       file.push_back(static_cast<char>(kSpecial[pick(sizeof kSpecial)]));
+    }
+    // Now and then a byte of any value but those that end the text.
+    if (pick(2) == 0) {
+      const auto byte = static_cast<unsigned char>(pick(256));
+      if (byte != 0 && byte != 0x1A) file.push_back(static_cast<char>(byte));
     }
   }
   if (pick(3) != 0 && !file.empty()) file[pick(file.size())] = pick(2) == 0 ? '\x1A' : '\0';
   return file;
 }
 
-TEST_F(LoadText, GivesThePlainLoopsTextAndMapWhateverTheChunks) {
+const Options kOptions[] = {{false, false, false}, {true, false, false}, {true, true, false},
+                            {false, false, true},  {true, false, true},  {true, true, true}};
+
+TEST_F(LoadText, GivesThePlainLoopsTextAndMapWhateverTheChunksAndOptions) {
   std::mt19937 rng(19);
   for (int round = 0; round < 120; ++round) {
     const std::string file = randomFile(&rng);
     const std::string path = writeTempFile(file);
     for (const int chunk : {1, 2, 7, 8, 9, 64, 1 << 20}) {
       loaderTuning.chunk_bytes = chunk;
-      for (const int remove_spaces : {0, 1}) {
-        const std::string expected = plainText(file, remove_spaces != 0);
-        const std::string text = loadFrom(path, remove_spaces);
+      for (const Options& options : kOptions) {
+        const std::string expected = plainText(file, options);
+        const std::string text = loadFrom(path, options);
         ASSERT_EQ(text, expected) << "round " << round << ", chunk " << chunk << ", -c "
-                                  << remove_spaces;
+                                  << options.remove_spaces << ", letters " << options.letters
+                                  << ", labels " << options.labels;
         ASSERT_EQ(kindMapOf(text), plainKindMap(expected))
             << "round " << round << ", chunk " << chunk;
       }
     }
   }
+}
+
+TEST_F(LoadText, LettersAreWhatTrMakesOfAnAsciiText) {
+  // tr -cd 'A-Za-z' | tr a-z A-Z
+  EXPECT_EQ(loadFrom(writeTempFile("In the beginning, God created\r\nthe heaven: 1:1!\n"),
+                     Options{true, true, false}),
+            "INTHEBEGINNINGGODCREATEDTHEHEAVEN");
+  // Shift-JIS: a kanji pair kept, the full-width space and a comma (lead
+  // 0x81) dropped, half-width katakana kept, its punctuation (0xA1) dropped.
+  EXPECT_EQ(loadFrom(writeTempFile("\x90\x5F\x81\x40"
+                                   "a\x81\x41\xB1\xA1\x82\xA0"),
+                     Options{true, true, false}),
+            "\x90\x5F"
+            "A\xB1\x82\xA0");
+}
+
+TEST_F(LoadText, LabelsAndTheBlanksAfterThemAreNotText) {
+  const std::string verses =
+      "Gen1:1 In the beginning God created the heaven and the earth.\r\n"
+      "Gen1:2\t \tAnd the earth was without form\n"
+      "Gen1:3\n"
+      "\n"
+      " and void\n";
+  EXPECT_EQ(loadFrom(writeTempFile(verses), Options{true, true, true}),
+            "INTHEBEGINNINGGODCREATEDTHEHEAVENANDTHEEARTHANDTHEEARTHWASWITHOUTFORMANDVOID");
+  EXPECT_EQ(loadFrom(writeTempFile(verses), Options{false, false, true}),
+            "In the beginning God created the heaven and the earth.And the earth was without "
+            "formand void");
+}
+
+// Where the byte at offset stands, worked out from the file alone.
+FilePlace placeOf(const std::string& file, std::size_t offset, bool labels) {
+  FilePlace place;
+  std::size_t line_start = 0;
+  place.line = 1;
+  for (std::size_t i = 0; i < offset; ++i) {
+    if (file[i] == '\n') {
+      ++place.line;
+      line_start = i + 1;
+    }
+  }
+  place.column = static_cast<std::int64_t>(offset - line_start) + 1;
+  if (labels)
+    place.label = file.substr(
+        line_start, file.find_first_of(std::string(" \t\r\n\x1A\0", 6), line_start) - line_start);
+  return place;
+}
+
+TEST_F(LoadText, FindInFileTellsTheLineColumnAndLabelOfEveryTextByte) {
+  std::mt19937 rng(23);
+  for (int round = 0; round < 25; ++round) {
+    const std::string file = randomFile(&rng);
+    const std::string path = writeTempFile(file);
+    for (const int chunk : {1, 2, 7, 64, 1 << 20}) {
+      loaderTuning.chunk_bytes = chunk;
+      for (const Options& options : kOptions) {
+        const PlainText expected = plainTextAndOffsets(file, options);
+        if (expected.text.empty()) continue;
+        const std::string text = loadFrom(path, options);
+        setTextFile(path.c_str());
+        const auto length = static_cast<int>(text.size());
+        for (int probe = 0; probe < 8; ++probe) {
+          const int index = std::uniform_int_distribution<int>(0, length - 1)(rng);
+          FilePlace place;
+          ASSERT_TRUE(findInFile(text.c_str(), length, index, &place));
+          const FilePlace want =
+              placeOf(file, expected.offsets[static_cast<std::size_t>(index)], options.labels);
+          ASSERT_EQ(std::make_tuple(place.line, place.column, place.label),
+                    std::make_tuple(want.line, want.column, want.label))
+              << "round " << round << ", chunk " << chunk << ", index " << index << ", -c "
+              << options.remove_spaces << ", letters " << options.letters << ", labels "
+              << options.labels;
+        }
+      }
+    }
+  }
+}
+
+TEST_F(LoadText, FindInFileSaysWhenTheFileChangedOrWentAway) {
+  const std::string path = writeTempFile("AB\nCD\n");
+  const std::string text = loadFrom(path, Options{});
+  setTextFile(path.c_str());
+  FilePlace place;
+  ASSERT_TRUE(findInFile(text.c_str(), 4, 3, &place));
+  EXPECT_EQ(place.line, 2);
+  EXPECT_EQ(place.column, 2);
+  testing::internal::CaptureStderr();
+  // The same size, another letter; then gone.
+  writeTempFile("AB\nCE\n");
+  EXPECT_FALSE(findInFile(text.c_str(), 4, 3, &place));
+  std::remove(path.c_str());
+  EXPECT_FALSE(findInFile(text.c_str(), 4, 3, &place));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "... " + path + ": changed since it was loaded\n... " + path + ": not found\n");
+}
+
+TEST_F(LoadText, FindInFileOfVeryManyShortLinesKeepsLittle) {
+  // Three million empty lines: the map keeps a few bytes a chunk, not a
+  // number a line.
+  const std::string path = writeTempFile(std::string(3000000, '\n') + "A\r\nB");
+  const std::string text = loadFrom(path, Options{});
+  setTextFile(path.c_str());
+  FilePlace place;
+  ASSERT_TRUE(findInFile(text.c_str(), 2, 1, &place));
+  EXPECT_EQ(place.line, 3000002);
+  EXPECT_EQ(place.column, 1);
 }
 
 // The file as the loader's first poll finds it, after its size was taken.
@@ -195,9 +390,44 @@ MemoryStatus littleMemoryLeft() { return {true, std::uint64_t{65} << 20, std::ui
 TEST_F(LoadText, TextPastTheMemoryBudgetEndsWithTheMemoryMessage) {
   const std::string path = writeTempFile(std::string(2000000, 'a'));
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  // The block for the text and its terminator is refused.
+  // A block of a chunk and its terminator is more than the budget allows.
   EXPECT_EXIT((setMemoryStatusSource(littleMemoryLeft), loadText(path.c_str())),
-              testing::ExitedWithCode(1), "^\ncannot get the memory of 2000 K bytes\n$");
+              testing::ExitedWithCode(1), "^\ncannot get the memory of 1048 K bytes\n$");
+  // A smaller chunk starts in what is left and grows past it.
+  loaderTuning.chunk_bytes = 1 << 16;
+  EXPECT_EXIT((setMemoryStatusSource(littleMemoryLeft), loadText(path.c_str())),
+              testing::ExitedWithCode(1), "^cannot get the memory of [0-9]+ K bytes\n$");
+}
+
+bool resizeFile(const std::string& path, std::uint64_t size) {
+  std::error_code error;
+  std::filesystem::resize_file(path, size, error);
+  return !error;
+}
+
+// 512 MB above the reserve of a 1 GB group.
+MemoryStatus halfOfAGroupLeft() { return {true, std::uint64_t{576} << 20, std::uint64_t{1} << 30}; }
+
+TEST_F(LoadText, LargeFileWhoseTextIsSmallLoadsInLittleMemory) {
+  // Sparse files: 3 GB of "hello world", 0x1A and zeros, and 640 MB whose
+  // text ends at its second byte, as UTF-16 does.
+  const struct {
+    std::string head;
+    std::uint64_t size;
+    const char* text;
+  } cases[] = {{"hello world\x1A", std::uint64_t{3} << 30, "hello world"},
+               {std::string("A\0B\0", 4), std::uint64_t{640} << 20, "A"}};
+  for (const auto& c : cases) {
+    const std::string path = writeTempFile(c.head);
+    if (!resizeFile(path, c.size)) GTEST_SKIP() << "no sparse file of " << c.size << " bytes";
+    setMemoryStatusSource(halfOfAGroupLeft);
+    char* text = loadText(path.c_str());
+    setMemoryStatusSource(nullptr);
+    ASSERT_NE(text, nullptr);
+    EXPECT_STREQ(text, c.text);
+    std::free(text);
+    std::remove(path.c_str());
+  }
 }
 
 TEST_F(LoadText, MissingOrNonRegularFileIsNotFound) {

@@ -178,6 +178,14 @@ void* moremem(void* block, int size) {
   return grown;
 }
 
+std::uint64_t memoryRoom() {
+  const std::lock_guard<std::mutex> hold(budgetLock);
+  const MemoryStatus status = statusSource();
+  if (!status.known) return UINT64_MAX;
+  const std::uint64_t reserve = reserveOf(status.total);
+  return status.available > reserve ? status.available - reserve : 0;
+}
+
 void setMemoryStatusSource(MemoryStatus (*source)()) {
   const std::lock_guard<std::mutex> hold(budgetLock);
   statusSource = source != nullptr ? source : availableMemory;

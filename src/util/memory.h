@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 
 #include "util/memory_status.h"
 
@@ -72,6 +73,10 @@ void* allocateLargeBlock(std::size_t size);
 // Test hook: replaces the system's report (null restores it) and forgets
 // what was seen so far.
 void setMemoryStatusSource(MemoryStatus (*source)());
+
+// What the memory budget would still hand out now, looked at afresh: the
+// room above the reserve, or UINT64_MAX where the system does not tell.
+std::uint64_t memoryRoom();
 
 // Test hook for fault injection: every request to getmem, moremem and
 // operator new is counted from 1 while failingAllocation is above 0, and the

@@ -90,6 +90,15 @@ bool regularFileSize(std::FILE* file, std::uint64_t* size) {
   return true;
 }
 
+bool seekFile(std::FILE* file, std::uint64_t offset) {
+  if (offset > static_cast<std::uint64_t>(INT64_MAX)) return false;
+#if defined(_WIN32)
+  return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
+#else
+  return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+}
+
 #if defined(_WIN32)
 
 // Large pages on Windows need a privilege that users seldom have.

@@ -18,6 +18,10 @@ bool isRegularFile(const char* path);
 // still grow or shrink afterwards.
 bool regularFileSize(std::FILE* file, std::uint64_t* size);
 
+// Moves file's position to offset bytes from its start, beyond 2 GB too.
+// False when the system refuses.
+bool seekFile(std::FILE* file, std::uint64_t offset);
+
 // Tells the system that the pages of [block, block + size) will all be
 // written soon, so that it may back them with huge pages and spare most of
 // their page faults (Linux: madvise MADV_HUGEPAGE, which the system may
