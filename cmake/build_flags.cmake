@@ -9,7 +9,7 @@
 # replace the same functions. -DELSSCAN_HARDEN=OFF leaves it out too, to
 # compare the two.
 option(ELSSCAN_HARDEN "Build with the hardening flags of Debian's packages (ELF systems)" ON)
-if(ELSSCAN_HARDEN AND NOT (WIN32 OR APPLE OR MSVC)
+if(ELSSCAN_HARDEN AND NOT (WIN32 OR APPLE)
    AND NOT (ELSSCAN_SANITIZE OR ELSSCAN_TSAN OR ELSSCAN_FUZZ))
   add_compile_options(-fstack-protector-strong
                       "$<$<NOT:$<CONFIG:Debug>>:-U_FORTIFY_SOURCE;-D_FORTIFY_SOURCE=2>")

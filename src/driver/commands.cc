@@ -111,14 +111,6 @@ CommandResult setFixedArea(const char* arg, SessionLists*) {
   return CommandResult::kContinue;
 }
 
-// s alone: drop the selection; its records stay for reuse.
-void dropSelection() {
-  mainInfo.areaStart = -1;
-  mainInfo.areaEnd = -1;
-  mainInfo.selectedCount = 0;
-  errmsg("... selected strings were ommited!\n");
-}
-
 // /string[/a]: a new search. A trailing "/a" lifts the skip limit, but only
 // after at least one letter ("//a" searches "/a").
 CommandResult search(const char* arg, SessionLists* lists) {
@@ -161,7 +153,7 @@ CommandResult listAgain(const char*, SessionLists* lists) {
 CommandResult select(const char* arg, SessionLists* lists) {
   arg = skipBlanks(arg);
   if (*arg == '\0') {
-    dropSelection();
+    dropSelections();
     return CommandResult::kContinue;
   }
   if (pickHit(kSelectHit, readNumber(arg), &lists->forwardHits, &lists->backwardHits,

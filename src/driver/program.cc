@@ -21,7 +21,9 @@ namespace {
 // file into one line and searches it for the target string at equal
 // intervals; line 7: -c removes spaces; line 8: the text file is written in
 // ASCII or Shift-JIS.
-// The hex escapes stay split where a letter follows them.
+// The hex escapes stay split where a letter follows them. The text stays
+// byte for byte as it was first written, with the version it names (1.22),
+// which is not the release's: --version tells that.
 // clang-format off
 const char* const Usage[] = {
     "\x83" "e\x83L\x83X\x83g\x83t\x83@\x83" "C\x83\x8B\x82\xCC\x93\xE0\x97"

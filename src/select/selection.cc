@@ -161,6 +161,13 @@ int pickHit(int mode, int number, const HitList* forward_hits, const HitList* ba
   return 0;
 }
 
+void dropSelections() {
+  mainInfo.areaStart = -1;
+  mainInfo.areaEnd = -1;
+  mainInfo.selectedCount = 0;
+  errmsg("... selected strings were ommited!\n");
+}
+
 int listSelections(const Selection* selections) {
   const Selection* s = selections;
   for (int k = 0; k < mainInfo.selectedCount; ++k, s = s->next) {

@@ -35,6 +35,10 @@ bool lookUpHit(int number, const HitList* forward_hits, const HitList* backward_
 int pickHit(int mode, int number, const HitList* forward_hits, const HitList* backward_hits,
             Selection* selections);
 
+// The command s alone: empties the selection and its span and writes
+// "... selected strings were ommited!\n". The records stay for reuse.
+void dropSelections();
+
 // Writes "%s: skip=%d, string=(%d,%d,%d)\n" for each selected string, with
 // its letters and its start, center and end. Returns 0.
 int listSelections(const Selection* selections);

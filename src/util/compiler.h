@@ -1,4 +1,5 @@
-// Compiler extensions, spelled so that every compiler builds the program.
+// Compiler extensions, spelled for g++ and clang (the compilers that the
+// builds use), with plain fallbacks for any other.
 #ifndef SRC_UTIL_COMPILER_H_
 #define SRC_UTIL_COMPILER_H_
 
@@ -17,8 +18,6 @@
 // into).
 #if defined(__GNUC__) || defined(__clang__)
 #define ELSSCAN_ALWAYS_INLINE __attribute__((always_inline)) inline
-#elif defined(_MSC_VER)
-#define ELSSCAN_ALWAYS_INLINE __forceinline
 #else
 #define ELSSCAN_ALWAYS_INLINE inline
 #endif
@@ -29,9 +28,6 @@
 #define ELSSCAN_SPIN_PAUSE() __builtin_ia32_pause()
 #elif (defined(__GNUC__) || defined(__clang__)) && defined(__aarch64__)
 #define ELSSCAN_SPIN_PAUSE() __asm__ __volatile__("yield")
-#elif defined(_MSC_VER) && (defined(_M_X64) || defined(_M_IX86))
-#include <intrin.h>
-#define ELSSCAN_SPIN_PAUSE() _mm_pause()
 #else
 #define ELSSCAN_SPIN_PAUSE() ((void)0)
 #endif

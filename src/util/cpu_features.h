@@ -1,7 +1,7 @@
 // What the processor offers beyond its baseline instruction set, asked at
 // run time, so that one program runs on every x86-64 processor and uses
-// wider instructions only where they exist. Every compiler-specific spelling
-// stays in this header and its .cc file.
+// wider instructions only where they exist; and the spellings that let one
+// function use them (the compiler's other extensions are in util/compiler.h).
 #ifndef SRC_UTIL_CPU_FEATURES_H_
 #define SRC_UTIL_CPU_FEATURES_H_
 
@@ -19,10 +19,6 @@
 // Marks a function that may use AVX-512 with its double shifts (VBMI2);
 // call it only when cpuHasAvx512Vbmi2().
 #define ELSSCAN_TARGET_AVX512 __attribute__((target("avx512f,avx512vbmi2")))
-#elif defined(_M_X64) && defined(_MSC_VER)
-#define ELSSCAN_X86_VECTORS 1
-#define ELSSCAN_TARGET_AVX2
-#define ELSSCAN_TARGET_AVX512
 #else
 #define ELSSCAN_X86_VECTORS 0
 #define ELSSCAN_TARGET_AVX2

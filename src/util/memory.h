@@ -1,8 +1,8 @@
-// Allocation that never fails to the caller: getmem and moremem report an
-// exhausted heap, or a request past the memory budget, through one message
-// and end the program with status 1, so a pointer they return is always
-// usable. Blocks are ordinary heap blocks and are given back with std::free.
-// Every function here may be called from any thread.
+// Allocation that reports failure itself: an exhausted heap, or a request
+// past the memory budget, writes one message and ends the program with
+// status 1 (getmem alone may return null instead, for the requests that
+// terminate_size names). Blocks are given back with std::free. Every
+// function here may be called from any thread.
 #ifndef SRC_UTIL_MEMORY_H_
 #define SRC_UTIL_MEMORY_H_
 

@@ -1,17 +1,11 @@
-#include "util/platform.h"
-
-#if defined(_WIN32)
 #include <io.h>
 #include <windows.h>
 
 #include <cstring>
 #include <initializer_list>
-#else
-#include <sys/mman.h>
-#include <sys/stat.h>
-#endif
 
-#if defined(_WIN32)
+#include "util/platform.h"
+
 namespace {
 
 // True for a name that Windows maps to a device wherever it stands: CON, PRN,
@@ -46,10 +40,8 @@ bool isDeviceName(const char* path) {
 }
 
 }  // namespace
-#endif
 
 bool isRegularFile(const char* path) {
-#if defined(_WIN32)
   // A device is never opened: a serial port may keep the open waiting.
   if (isDeviceName(path)) return false;
   if (std::strncmp(path, "\\\\.\\", 4) == 0 || std::strncmp(path, "//./", 4) == 0) return false;
@@ -64,14 +56,9 @@ bool isRegularFile(const char* path) {
                        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
   CloseHandle(file);
   return regular;
-#else
-  struct stat info;
-  return stat(path, &info) == 0 && S_ISREG(info.st_mode);
-#endif
 }
 
 bool regularFileSize(std::FILE* file, std::uint64_t* size) {
-#if defined(_WIN32)
   const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
   if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK) return false;
   BY_HANDLE_FILE_INFORMATION info;
@@ -82,42 +69,13 @@ bool regularFileSize(std::FILE* file, std::uint64_t* size) {
     return false;
   }
   *size = static_cast<std::uint64_t>(bytes.QuadPart);
-#else
-  struct stat info;
-  if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) return false;
-  *size = static_cast<std::uint64_t>(info.st_size);
-#endif
   return true;
 }
 
 bool seekFile(std::FILE* file, std::uint64_t offset) {
   if (offset > static_cast<std::uint64_t>(INT64_MAX)) return false;
-#if defined(_WIN32)
   return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
-#else
-  return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
-#endif
 }
-
-#if defined(_WIN32)
 
 // Large pages on Windows need a privilege that users seldom have.
 void adviseHugePages(void* /*block*/, std::size_t /*size*/) {}
-
-#else
-
-void adviseHugePages(void* block, std::size_t size) {
-#if defined(MADV_HUGEPAGE)
-  // madvise takes whole pages: the ones that lie within the block.
-  constexpr std::uintptr_t kPage = 4096;
-  const auto start = reinterpret_cast<std::uintptr_t>(block);
-  const std::uintptr_t first = (start + kPage - 1) & ~(kPage - 1);
-  const std::uintptr_t end = (start + size) & ~(kPage - 1);
-  if (end > first) madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
-#else
-  (void)block;
-  (void)size;
-#endif
-}
-
-#endif
