@@ -4,8 +4,10 @@
 # repeated 16 and 32 times, 160 times (on one thread and on all) and 600
 # times, the memory that hits take, one thread against all, the listing
 # after a q, Ctrl-C latency, the loader's peak memory, the real program
-# loading the text repeated 160 and 600 times (and a Ctrl-C while it loads),
-# the real program on a scripted session, and the Windows program under Wine
+# loading the text repeated 160 and 600 times (the 160 also with --letters,
+# and a Ctrl-C while it loads),
+# the real program on a scripted session (and with --no-pager), and the
+# Windows program under Wine
 # against the Linux one (bench/windows.sh). Prints Markdown tables.
 # Usage: bench/run.sh [fast-runs (default 3)]
 #
@@ -235,10 +237,10 @@ printf '| the verses, line breaks and all | %s | %s | %s |\n' "$(mb "$file_bytes
 echo
 echo "| Loading, the real program with \`q\` alone | File | Best time | Processor time | Peak memory | Peak / (text + kind map) | Target |"
 echo "|---|---|---|---|---|---|---|"
-best_program() {  # text: the fastest of the runs
+best_program() {  # text [program]: the fastest of the runs
   local best="" line
   for _ in $(seq "$fast_runs"); do
-    line=$("$bench" program "$build/elsScan" "$1" -1)
+    line=$("$bench" program "${2:-$build/elsScan}" "$1" -1)
     if [ -z "$best" ] || awk -v a="$(value seconds "$line")" -v b="$(value seconds "$best")" \
         'BEGIN { exit !(a < b) }'; then
       best=$line
@@ -246,15 +248,27 @@ best_program() {  # text: the fastest of the runs
   done
   echo "$best"
 }
-for workload in "160 at most 0.6 s; at most 1.05" "600 at most 2.5 s"; do
+# The same load with --letters, through a script that execs the program
+# with the option (the peak is the program's: exec keeps the process).
+letters_program=$build/elsScan-letters
+printf '#!/bin/sh\nexec "%s" --letters "$@"\n' "$build/elsScan" > "$letters_program"
+chmod +x "$letters_program"
+for workload in "160 - at most 0.6 s; at most 1.05" "160 --letters at most 1.5 x the load without it; at most 1.05" \
+                "600 - at most 2.5 s"; do
   set -- $workload
   times=$1
-  shift
+  option=$2
+  shift 2
   text=$(repeated "$times")
-  line=$(best_program "$text")
-  [ "$times" = 160 ] && load160=$(value seconds "$line")
+  if [ "$option" = --letters ]; then
+    line=$(best_program "$text" "$letters_program")
+  else
+    line=$(best_program "$text")
+  fi
+  [ "$times" = 160 ] && [ "$option" = - ] && load160=$(value seconds "$line")
   file_bytes=$(wc -c < "$text")
-  printf '| King James letters x %s | %s | %s%s | %s | %s | %s | %s |\n' "$times" \
+  printf '| King James letters x %s%s | %s | %s%s | %s | %s | %s | %s |\n' "$times" \
+    "$([ "$option" = - ] || echo ", $option")" \
     "$(mb "$file_bytes")" "$(secs "$(value seconds "$line")")" \
     "$([ "$(value status "$line")" = 0 ] || echo " (status $(value status "$line"))")" \
     "$(secs "$(value cpu_seconds "$line")")" \
@@ -293,6 +307,12 @@ if grep -q "searching forward" "$build/bench-session.err"; then
 else
   echo '| `elsScan` on the corpus: `/MOSES`, `v`, `q` | not measured: this build has no search command yet |'
 fi
+# The same listings with --no-pager, which needs no replies.
+start=$(date +%s.%N)
+printf '/MOSES\nv\nq\n' | "$build/elsScan" --no-pager "$corpus" 2> /dev/null | wc -l > "$build/bench-no-pager.lines"
+end=$(date +%s.%N)
+printf '| `elsScan --no-pager` on the corpus: `/MOSES`, `v`, `q`, %s hit lines counted by `wc -l` | %.2f s |\n' \
+  "$(cat "$build/bench-no-pager.lines")" "$(awk -v a="$start" -v b="$end" 'BEGIN { print b - a }')"
 
 # The Windows build of the scan under Wine, against the Linux build.
 echo
