@@ -195,6 +195,11 @@ CommandResult deleteSelected(const char* arg, SessionLists* lists) {
   return CommandResult::kContinue;
 }
 
+// r [n]: where hit n, or every selected string, stands in the file.
+// TODO(lead): a placeholder for --help's row; the command itself comes with
+// the lead engineer's branch.
+CommandResult locate(const char*, SessionLists*) { return CommandResult::kContinue; }
+
 // q, Q: the end of the session.
 CommandResult quit(const char*, SessionLists*) { return CommandResult::kQuit; }
 
@@ -217,6 +222,9 @@ constexpr Command kCommands[] = {
                        "default 78 and 20)"}}, setWindowSize},
     {"f", {{"f T[,R]", "fix the window's top position T and row length R"},
            {"f", "let the window follow the hit again"}}, setFixedArea},
+    {"r", {{"r N", "where hit N stands in the file: the line and byte column of\n"
+                   "the letters at its start and end (and their labels)"},
+           {"r", "the same for each selected string, numbered as d numbers them"}}, locate},
     {"qQ", {{"q, Q", "quit; so does the end of input"}}, quit},
 };
 // clang-format on
