@@ -304,9 +304,9 @@ TEST_F(WindowsCtrlC, ConsoleModeComesBackAfterQuitAndAfterCtrlC) {
 constexpr char kPressEnter[] = "Press Enter to close this window.\r\n";
 
 // A double click with no file name: the program's console is its own, but
-// with standard input a pipe it ends at once, as a script needs. Runs with or
+// with standard input a pipe it ends at once, as a script needs. Runs
 // without a console of the test's own.
-TEST(WindowsOwnConsole, NeverWaitsWhenStandardInputIsAPipe) {
+TEST(WindowsDoubleClick, NeverWaitsWhenStandardInputIsAPipe) {
   Child child("", false, false, true);
   ASSERT_TRUE(child.started());
   EXPECT_EQ(child.wait(), 1);
