@@ -2,8 +2,9 @@
 # Cross-builds the Windows program on Debian and packs it:
 #   build-windows/elsScan.exe                    one static 64-bit program that
 #                                                needs no DLL besides the system's
-#   build-windows/elsScan-<version>-win64.zip    the program, README.md, LICENSE,
-#                                                samples/
+#   build-windows/elsScan-<version>-win64.zip    the program, README-Windows.txt
+#                                                (doc/, for the Windows user,
+#                                                CR LF), LICENSE, samples/
 # made with MinGW-w64 (posix threads). Installs the compiler where missing.
 # tools/test.sh --windows builds the same tree and runs the tests under Wine.
 set -euo pipefail
@@ -37,12 +38,22 @@ stage="$build/package/$name"
 rm -rf "$build/package" "$build/$name.zip"
 mkdir -p "$stage"
 x86_64-w64-mingw32-strip -o "$stage/elsScan.exe" "$build/elsScan.exe"
-cp README.md LICENSE "$stage/"
+cp doc/README-Windows.txt LICENSE "$stage/"
 cp -r samples "$stage/"
 (cd "$build/package" && zip -q -r -X "../$name.zip" "$name")
 # The licence asks for its notice in every copy.
 listing=$(unzip -Z1 "$build/$name.zip")
-for file in elsScan.exe README.md LICENSE samples/genesis.txt; do
+for file in elsScan.exe README-Windows.txt LICENSE samples/genesis.txt; do
   grep -qxF "$name/$file" <<< "$listing" || { echo "build-windows.sh: $name.zip lacks $file" >&2; exit 1; }
 done
+# Notepad shows the README's lines apart only if each one ends in CR LF: as
+# many lines end in CR LF as there are line feeds, and the last byte is one.
+readme="$build/package/README-Windows.txt.zipped"
+unzip -p "$build/$name.zip" "$name/README-Windows.txt" > "$readme"
+line_feeds=$(tr -cd '\n' < "$readme" | wc -c)
+if [ "$line_feeds" -lt 20 ] || [ "$(grep -c $'\r$' "$readme")" != "$line_feeds" ] ||
+   [ "$(tail -c 1 "$readme" | od -An -tx1 | tr -d ' ')" != 0a ]; then
+  echo "build-windows.sh: README-Windows.txt in $name.zip does not end every line in CR LF" >&2
+  exit 1
+fi
 echo "built $build/elsScan.exe and $build/$name.zip"

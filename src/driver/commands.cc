@@ -217,9 +217,6 @@ constexpr Command kCommands[] = {
     {"d", {{"d N", "delete selected string N"},
            {"d", "ask about each selected string whether to delete it"}}, deleteSelected},
     {"P", {{"P", "draw all selected strings in one window"}}, showSelection},
-    {"r", {{"r N", "tell the line and column in the file of hit N's first and\n"
-                   "last letters (and their lines' labels with --labels)"},
-           {"r", "the same for each selected string"}}, placeInFile},
     {"i", {{"i", "show the text length, search string, hit count, window\n"
                  "settings and selection"}}, showInformation},
     {"m", {{"m N", "set the skip limit (default 10000)"}}, setSkipLimit},
@@ -227,6 +224,9 @@ constexpr Command kCommands[] = {
                        "default 78 and 20)"}}, setWindowSize},
     {"f", {{"f T[,R]", "fix the window's top position T and row length R"},
            {"f", "let the window follow the hit again"}}, setFixedArea},
+    {"r", {{"r N", "where hit N stands in the file: the line and byte column of\n"
+                   "the letters at its start and end (and their labels)"},
+           {"r", "the same for each selected string, numbered as d numbers them"}}, placeInFile},
     {"qQ", {{"q, Q", "quit; so does the end of input"}}, quit},
 };
 // clang-format on

@@ -1,5 +1,5 @@
 // The command table: every command has its help in --help, and a line that
-// starts with no command's letter is an invalid command.
+// starts with no command's letter is an invalid command; r is a command.
 #include "driver/commands.h"
 
 #include <gtest/gtest.h>
@@ -68,6 +68,15 @@ TEST(Commands, ALineStartingWithNoCommandLetterIsAnInvalidCommandEchoedWhole) {
         << byte;
     EXPECT_EQ(result, CommandResult::kContinue) << byte;
   }
+}
+
+// r is a command of its own, not a line that the loop echoes as invalid.
+TEST(Commands, RIsACommandOfItsOwn) {
+  SessionLists lists;
+  testing::internal::CaptureStderr();
+  const CommandResult result = runCommand("r 0", &lists);
+  EXPECT_EQ(testing::internal::GetCapturedStderr().find("invalid command"), std::string::npos);
+  EXPECT_EQ(result, CommandResult::kContinue);
 }
 
 }  // namespace

@@ -58,6 +58,33 @@ bool consoleReadInterrupted(DWORD error, bool (*ctrl_c_pending)()) {
   return ctrl_c_pending();
 }
 
+// True when the console is this program's alone, as after a double click
+// (a shell shares its console with the programs it starts), and standard
+// input is that console, so that someone can press Enter there.
+bool ownConsoleIsInput() {
+  DWORD processes[2];
+  if (GetConsoleProcessList(processes, 2) != 1) return false;
+  const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  DWORD mode = 0;
+  return input != nullptr && input != INVALID_HANDLE_VALUE && GetConsoleMode(input, &mode);
+}
+
+// The window of a console that is the program's own closes as the program
+// ends, taking the last message with it: say why it waits, and wait for a
+// line. Runs at exit; a Ctrl-C that ends the program never comes here.
+void holdOwnConsole() {
+  if (!ownConsoleIsInput()) return;
+  std::fflush(stdout);
+  static constexpr char kWhy[] = "Press Enter to close this window.\n";
+  writeStream(stderr, kWhy, sizeof kWhy - 1);
+  const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  // A console without line input gives the Enter key as a CR.
+  char c = 0;
+  DWORD got = 0;
+  while (ReadFile(input, &c, 1, &got, nullptr) && got == 1 && c != '\n' && c != '\r') {
+  }
+}
+
 }  // namespace
 
 void setUpConsole() {
@@ -66,7 +93,10 @@ void setUpConsole() {
   if (_fileno(stdin) >= 0) _setmode(_fileno(stdin), _O_BINARY);
   enableVirtualTerminal(STD_OUTPUT_HANDLE, &savedConsoles[0]);
   enableVirtualTerminal(STD_ERROR_HANDLE, &savedConsoles[1]);
+  // Functions registered later run first at exit: the wait, and then the
+  // console's own mode back.
   std::atexit(restoreConsole);
+  std::atexit(holdOwnConsole);
 }
 
 void restoreConsole() {

@@ -15,7 +15,11 @@
 // goes out as CR LF), and a console that shows either of them gets
 // virtual-terminal processing for the reverse-video sequences; restoreConsole
 // gives it its own mode back, and runs by itself at exit. The console's code
-// page is left alone.
+// page is left alone. On Windows, when the program's console is its own (it
+// was started by a double click) and standard input is that console, every
+// end of the program through exit writes "Press Enter to close this
+// window.\n" to standard error and waits for a line before the window
+// closes; never when standard input is a file or a pipe, nor after Ctrl-C.
 void setUpConsole();
 
 // Gives every console that setUpConsole changed its own mode back. Safe to

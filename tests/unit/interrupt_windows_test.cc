@@ -7,6 +7,9 @@
 // The events need a console. Without one (CTest runs the tests on pipes) the
 // tests are skipped, unless ELSSCAN_REQUIRE_CONSOLE is set, as it is where
 // CTest runs them again in a terminal.
+//
+// A console that is the program's own (after a double click) waits for Enter
+// at the end, but only when standard input is that console.
 #if defined(_WIN32)
 
 #include <gtest/gtest.h>
@@ -56,8 +59,10 @@ bool haveConsole() {
 class Child {
  public:
   // input_from_console: standard input is this test's console instead of a
-  // pipe.
-  Child(const std::string& text_path, bool output_to_console, bool input_from_console = false) {
+  // pipe. own_console: the program gets a new console of its own, as after
+  // a double click. An empty text_path gives the program no argument.
+  Child(const std::string& text_path, bool output_to_console, bool input_from_console = false,
+        bool own_console = false) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE in_read = nullptr;
     HANDLE out_write = nullptr;
@@ -76,10 +81,12 @@ class Child {
       startup.hStdOutput = out_write;
       startup.hStdError = out_write;
     }
-    std::string command = "\"" + programPath() + "\" \"" + text_path + "\"";
+    std::string command = "\"" + programPath() + "\"";
+    if (!text_path.empty()) command += " \"" + text_path + "\"";
+    const DWORD flags = CREATE_NEW_PROCESS_GROUP | (own_console ? CREATE_NEW_CONSOLE : 0);
     PROCESS_INFORMATION info{};
-    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NEW_PROCESS_GROUP,
-                       nullptr, nullptr, &startup, &info)) {
+    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr,
+                       &startup, &info)) {
       process_ = info.hProcess;
       id_ = info.dwProcessId;
       CloseHandle(info.hThread);
@@ -99,6 +106,7 @@ class Child {
   }
 
   bool started() const { return process_ != nullptr; }
+  HANDLE process() const { return process_; }
   const std::string& output() const { return output_text_; }
 
   void write(std::string_view bytes) {
@@ -217,8 +225,9 @@ TEST_F(WindowsCtrlC, DuringTheForwardScanStopsOnlyThatScan) {
   EXPECT_EQ(child.wait(), 0);
 }
 
-// Types a key with its character on this test's console, as the user does.
-void typeKey(WORD key_code, char c, DWORD control_keys) {
+// Types a key with its character on the console whose input is given, as the
+// user does.
+void typeKeyTo(HANDLE input, WORD key_code, char c, DWORD control_keys) {
   INPUT_RECORD keys[2] = {};
   for (int k = 0; k < 2; ++k) {
     keys[k].EventType = KEY_EVENT;
@@ -231,7 +240,11 @@ void typeKey(WORD key_code, char c, DWORD control_keys) {
     key.dwControlKeyState = control_keys;
   }
   DWORD written = 0;
-  WriteConsoleInputA(GetStdHandle(STD_INPUT_HANDLE), keys, 2, &written);
+  WriteConsoleInputA(input, keys, 2, &written);
+}
+
+void typeKey(WORD key_code, char c, DWORD control_keys) {
+  typeKeyTo(GetStdHandle(STD_INPUT_HANDLE), key_code, c, control_keys);
 }
 
 // Ctrl-C: the console ends the read that waits for a line and sends the
@@ -286,6 +299,64 @@ void checkConsoleModeComesBack(const End& end, int expected_status) {
 TEST_F(WindowsCtrlC, ConsoleModeComesBackAfterQuitAndAfterCtrlC) {
   checkConsoleModeComesBack([](Child& child) { child.write("q\n"); }, 0);
   checkConsoleModeComesBack([](Child& child) { ASSERT_TRUE(child.ctrlC()); }, 1);
+}
+
+constexpr char kPressEnter[] = "Press Enter to close this window.\r\n";
+
+// A double click with no file name: the program's console is its own, but
+// with standard input a pipe it ends at once, as a script needs. Runs
+// without a console of the test's own.
+TEST(WindowsDoubleClick, NeverWaitsWhenStandardInputIsAPipe) {
+  Child child("", false, false, true);
+  ASSERT_TRUE(child.started());
+  EXPECT_EQ(child.wait(), 1);
+  EXPECT_EQ(child.output(), "Usage: elsScan [-c] <text_file>\r\n");
+}
+
+// Started from a shell, the program shares the shell's console: typed q ends
+// it at once.
+TEST(WindowsOwnConsole, NeverWaitsOnAConsoleItShares) {
+  if (!haveConsole()) {
+    if (std::getenv("ELSSCAN_REQUIRE_CONSOLE") != nullptr) FAIL() << "no console";
+    GTEST_SKIP() << "no console to share with the program; CTest runs this in a terminal";
+  }
+  Child child(writeText("shared_console.txt", "ABCAB"), false, true);
+  ASSERT_TRUE(child.started());
+  ASSERT_TRUE(child.waitForText("command: ", 1)) << child.output();
+  Sleep(200);  // in the console read
+  typeKey('Q', 'q', 0);
+  typeKey(VK_RETURN, '\r', 0);
+  EXPECT_EQ(child.wait(), 0);
+  EXPECT_EQ(child.output(), "command: ");
+}
+
+// The program on this console, with standard input the console; once this
+// test has left the console, the console is the program's alone, as after a
+// double click. CTest runs it in a terminal of its own, since the test
+// cannot come back to its console.
+TEST(WindowsOwnConsole, WaitsForEnterBeforeItsWindowCloses) {
+  if (!haveConsole()) {
+    if (std::getenv("ELSSCAN_REQUIRE_CONSOLE") != nullptr) FAIL() << "no console";
+    GTEST_SKIP() << "no console to leave to the program; CTest runs this in a terminal";
+  }
+  // Typing goes on through this handle after the test has left the console.
+  const HANDLE input =
+      CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(input, INVALID_HANDLE_VALUE);
+  Child child(writeText("own_console.txt", "ABCAB"), false, true);
+  ASSERT_TRUE(child.started());
+  ASSERT_TRUE(child.waitForText("command: ", 1)) << child.output();
+  ASSERT_TRUE(FreeConsole());
+  typeKeyTo(input, 'Q', 'q', 0);
+  typeKeyTo(input, VK_RETURN, '\r', 0);
+  ASSERT_TRUE(child.waitForText(kPressEnter, 1)) << child.output();
+  Sleep(300);
+  EXPECT_EQ(WaitForSingleObject(child.process(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
+  typeKeyTo(input, VK_RETURN, '\r', 0);
+  EXPECT_EQ(child.wait(), 0);
+  EXPECT_EQ(child.output(), std::string("command: ") + kPressEnter);
+  CloseHandle(input);
 }
 
 }  // namespace
