@@ -39,10 +39,10 @@ bool replyStops() {
 void printHit(const Hit& hit, Section section, int number) {
   if (section == Section::kForward) {
     const HitTriple t = forwardTriple(hit.skip, hit.pos, mainInfo.patternLen);
-    std::printf("(%d): skip=%d, string=(%d,%d,%d)\n", number, hit.skip, t.start, t.center, t.end);
+    outputf("(%d): skip=%d, string=(%d,%d,%d)\n", number, hit.skip, t.start, t.center, t.end);
   } else {
     const HitTriple t = backwardTriple(hit.skip, hit.pos, mainInfo.patternLen, mainInfo.textLen);
-    std::printf("(%d): skip=-%d, string=(%d,%d,%d)\n", number, hit.skip, t.start, t.center, t.end);
+    outputf("(%d): skip=-%d, string=(%d,%d,%d)\n", number, hit.skip, t.start, t.center, t.end);
   }
 }
 

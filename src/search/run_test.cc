@@ -11,6 +11,7 @@
 #include "unit/temp_file.h"
 #include "util/console.h"
 #include "util/interrupt.h"
+#include "util/message.h"
 
 namespace {
 
@@ -64,6 +65,7 @@ class SearchBoth : public testing::Test {
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     searchBoth(search, 0, &forward_, &backward_);
+    flushOutput();
     out_ = testing::internal::GetCapturedStdout();
     err_ = testing::internal::GetCapturedStderr();
   }
