@@ -111,13 +111,19 @@ void outputf(const char* format, ...) {
   const std::size_t room = sizeof pendingOutput - pendingLength;
   const int length = std::vsnprintf(pendingOutput + pendingLength, room, format, args);
   va_end(args);
-  if (length >= 0 && static_cast<std::size_t>(length) < room) {
-    pendingLength += static_cast<std::size_t>(length);
+  const auto n = static_cast<std::size_t>(length);
+  if (length >= 0 && n < room) {
+    pendingLength += n;
+  } else if (length >= 0 && n < sizeof pendingOutput) {
+    // Too long for what is left: the buffer goes out first.
+    if (!flushPendingOutput()) outputFailed(errno);
+    std::vsnprintf(pendingOutput, sizeof pendingOutput, format, again);
+    pendingLength = n;
   } else if (length >= 0) {
-    // Too long for what is left: the expansion is written on its own.
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    // Longer than the whole buffer: the expansion is written on its own.
+    std::string text(n + 1, '\0');
     std::vsnprintf(text.data(), text.size(), format, again);
-    outputBytes(text.data(), static_cast<std::size_t>(length));
+    outputBytes(text.data(), n);
   }
   va_end(again);
 }
