@@ -60,6 +60,7 @@ class HitList {
   // Sets the most hits the list may hold (kMaxHits at start); appending past
   // it ends the program through the allocator's exhaustion path.
   void setLimit(int most) { limit_ = most; }
+  int limit() const { return limit_; }
 
   // Appends the hit (skip, pos). REQUIRES: skip >= the skip of the last hit;
   // within one skip, hits come in the order they are to be listed.

@@ -31,7 +31,7 @@ constexpr int kMaxHitLetters = 256;
 // differ only in how they treat a tab.
 enum class Tabs { kBlank, kUnchanged };
 
-void writeByte(char byte) { std::fputc(static_cast<unsigned char>(byte), stdout); }
+void writeByte(char byte) { outputByte(byte); }
 
 // Half of a double-byte character whose other half lies outside the window
 // row would garble the console, so it shows as a blank.

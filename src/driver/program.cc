@@ -115,7 +115,7 @@ void showUsage(int mode) {
     std::exit(1);
   }
   for (const char* const* line = Usage; *line != nullptr; ++line) {
-    std::printf("%s\n", *line);
+    outputf("%s\n", *line);
   }
   flushOutput();
   std::exit(0);

@@ -72,6 +72,27 @@ TEST(NextBlockSize, LongTextsHoldMoreHitsABlock) {
   EXPECT_EQ(nextBlockSize(dense, {0, kSteps512, 1 << 30}, kTuning), 1 << 13);
 }
 
+// A block's hits take 8 bytes each until they are copied into the list. On
+// a long text they may take up to an eighth of its size, whatever a skip
+// finds: never more, and not much less either, or blocks would shrink as
+// the text grows. The minimum and the maximum are out of the way here, as a
+// block of 1024 skips would grow eightfold.
+TEST(NextBlockSize, HitsOfABlockOnALongTextTakeAnEighthOfItsSize) {
+  FastScanTuning unbounded = kTuning;
+  unbounded.min_block_skips = 1;
+  unbounded.max_block_skips = INT_MAX;
+  for (const long long text_len : {1LL << 26, 1LL << 28, 1LL << 30, 0LL + INT_MAX}) {
+    for (const long long per_skip : {1LL << 13, 1LL << 16}) {
+      const BlockCost last = {1024, 1, 1024 * per_skip};
+      const long long next =
+          nextBlockSize(last, {0, kOneSkip, static_cast<int>(text_len)}, unbounded);
+      const long long bytes = next * per_skip * 8;
+      EXPECT_LE(bytes, text_len / 8) << text_len << " bytes, " << per_skip << " hits a skip";
+      EXPECT_GT(bytes, text_len / 16) << text_len << " bytes, " << per_skip << " hits a skip";
+    }
+  }
+}
+
 TEST(NextBlockSize, TheMaximumWinsOverTheMinimum) {
   FastScanTuning one = kTuning;
   one.max_block_skips = 1;

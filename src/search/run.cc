@@ -39,10 +39,10 @@ bool replyStops() {
 void printHit(const Hit& hit, Section section, int number) {
   if (section == Section::kForward) {
     const HitTriple t = forwardTriple(hit.skip, hit.pos, mainInfo.patternLen);
-    std::printf("(%d): skip=%d, string=(%d,%d,%d)\n", number, hit.skip, t.start, t.center, t.end);
+    outputf("(%d): skip=%d, string=(%d,%d,%d)\n", number, hit.skip, t.start, t.center, t.end);
   } else {
     const HitTriple t = backwardTriple(hit.skip, hit.pos, mainInfo.patternLen, mainInfo.textLen);
-    std::printf("(%d): skip=-%d, string=(%d,%d,%d)\n", number, hit.skip, t.start, t.center, t.end);
+    outputf("(%d): skip=-%d, string=(%d,%d,%d)\n", number, hit.skip, t.start, t.center, t.end);
   }
 }
 
@@ -115,7 +115,6 @@ void searchRun(int all_skips, HitList* forward_hits, HitList* backward_hits) {
   backward_hits->clear();
 
   errmsg("searching forward ");
-  forward_hits->setLimit(HitList::kMaxHits);
   scan(all_skips, mainInfo.text, forward_hits);
   errmsg("\n");
   Listing listing;
@@ -124,8 +123,9 @@ void searchRun(int all_skips, HitList* forward_hits, HitList* backward_hits) {
 
   errmsg("searching backward ");
   reverseText(mainInfo.text);
-  // The backward hits are numbered on from the forward ones.
-  backward_hits->setLimit(HitList::kMaxHits - forward_hits->count());
+  // The backward hits are numbered on from the forward ones: the forward
+  // list's limit holds for both together.
+  backward_hits->setLimit(forward_hits->limit() - forward_hits->count());
   if (scan(all_skips, mainInfo.text, backward_hits) == 1) reorderBackward(backward_hits);
   reverseText(mainInfo.text);
   endBackwardMarks(&listing);

@@ -14,7 +14,9 @@ class HitList;
 // (search == 0): lists the hits of the last search again, changing nothing.
 // Headers, marks and "continued ... " prompts go through errmsg, hit lines to
 // standard output. Once a reply of q stops a section, the rest of it is
-// counted at once, without visiting its hits.
+// counted at once, without visiting its hits. The forward list's limit
+// (HitList::kMaxHits, unless a test lowers it) bounds the hits of both
+// readings together; past it the search ends as if memory ran out.
 void searchBoth(int search, int all_skips, HitList* forward_hits, HitList* backward_hits);
 
 // Reverses the NUL-terminated text in place, byte by byte (the two bytes of a

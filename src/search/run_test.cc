@@ -11,6 +11,7 @@
 #include "unit/temp_file.h"
 #include "util/console.h"
 #include "util/interrupt.h"
+#include "util/message.h"
 
 namespace {
 
@@ -64,6 +65,7 @@ class SearchBoth : public testing::Test {
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     searchBoth(search, 0, &forward_, &backward_);
+    flushOutput();
     out_ = testing::internal::GetCapturedStdout();
     err_ = testing::internal::GetCapturedStderr();
   }
@@ -164,6 +166,24 @@ TEST_F(SearchBoth, PendingCtrlCEndsTheProgramBeforeAScanBegins) {
         searchBoth(1, 0, &forward_, &backward_);
       },
       testing::ExitedWithCode(1), "^searching forward $");
+}
+
+// The hits of both readings are numbered as one int: a limit lowered from
+// kMaxHits to 6 stands for it. 3 forward hits leave room for 3 backward
+// ones, not for 4.
+TEST_F(SearchBoth, BackwardHitsFillWhatTheForwardHitsLeaveOfTheLimit) {
+  pages(3, 3);
+  forward_.setLimit(6);
+  run(1, "AB");
+  EXPECT_EQ(mainInfo.forwardCount + mainInfo.backwardCount, 6);
+  EXPECT_NE(out_.find("(6): skip=-1, string=(16,16,17)\n"), std::string::npos) << out_;
+
+  pages(3, 4);
+  forward_.setLimit(6);
+  std::snprintf(mainInfo.pattern, sizeof mainInfo.pattern, "AB");
+  mainInfo.patternLen = 2;
+  EXPECT_EXIT(searchBoth(1, 0, &forward_, &backward_), testing::ExitedWithCode(1),
+              "^searching forward \nsearching backward cannot get the memory of 16 bytes\n$");
 }
 
 TEST_F(SearchBoth, NewSearchDropsTheOldHits) {

@@ -174,13 +174,27 @@ int readInputByte(bool (* /*ctrl_c_pending*/)()) {
   return kInputFailed;
 }
 
+// A descriptor that another program left non-blocking refuses a write while
+// its pipe is full: that is no failure, the reader has not caught up yet.
+// Waits until it takes bytes again. A signal that cuts the wait short only
+// makes it look again: a Ctrl-C is answered at the program's next poll, once
+// the bytes before it are out, as with a blocking descriptor.
+static void waitForRoom(int descriptor) {
+  pollfd output = {descriptor, POLLOUT, 0};
+  poll(&output, 1, -1);
+}
+
 bool writeStream(std::FILE* stream, const char* bytes, std::size_t n) {
   if (std::fflush(stream) != 0) return false;
   const int descriptor = fileno(stream);
   while (n > 0) {
     const ssize_t done = write(descriptor, bytes, n);
     if (done < 0) {
-      // Only an interruption is worth another try.
+      if (errno == EAGAIN || errno == EWOULDBLOCK) {
+        waitForRoom(descriptor);
+        continue;
+      }
+      // Only an interruption or a full pipe is worth another try.
       if (errno != EINTR) return false;
       continue;
     }

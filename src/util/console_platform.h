@@ -48,8 +48,10 @@ int readInputByte(bool (*ctrl_c_pending)());
 // Writes n bytes to stream after what it holds already, carrying on after a
 // write that a signal cut short, before its first byte or after some. On
 // Unix-like systems the bytes bypass the stream's buffer, which the C library
-// may drop when a signal cuts its write short. Returns false when a write
-// failed for good, with errno telling why. Takes no memory from the heap.
+// may drop when a signal cuts its write short, or when a non-blocking
+// descriptor refuses it; such a descriptor is waited for until it takes the
+// bytes. Returns false when a write failed for good, with errno telling why.
+// Takes no memory from the heap.
 bool writeStream(std::FILE* stream, const char* bytes, std::size_t n);
 
 #endif  // SRC_UTIL_CONSOLE_PLATFORM_H_

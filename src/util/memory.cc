@@ -112,9 +112,13 @@ void memoryExhausted(std::size_t size, bool leading_newline) {
   }
   char message[80];
   const std::size_t length = formatExhaustion(message, size, leading_newline);
+  // What the main thread wrote to standard output waits in its buffer; the
+  // main thread writes nothing while the scan's threads run.
+  flushPendingOutput();
   std::fflush(stdout);
   writeOut(messageStream(), message, length);
   if (endfun != nullptr) endfun();
+  flushPendingOutput();
   std::fflush(stdout);
   // Destructors and exit handlers could run under another thread's feet.
   restoreConsole();

@@ -59,6 +59,11 @@ bool readFileStart(const char* path, char* buffer, std::size_t size) {
   return true;
 }
 
+// The share of a group's limit (1/256) that the system keeps of its clean
+// page cache. The machine's low watermark is about that share of its memory
+// (82 MB of 24 GB).
+constexpr std::uint64_t kKeptShareOfLimit = 256;
+
 // Paths of the group files. A longer one is taken for a missing file.
 constexpr std::size_t kPathBytes = 1024;
 
@@ -157,13 +162,26 @@ bool parseBytes(const char* text, std::uint64_t* bytes) {
 // own for the memory controller; version 2 one for every controller.
 struct GroupKind {
   bool version1;
-  const char* limit;     // the file of the group's limit
-  const char* usage;     // the file of what the group and its children use
-  const char* inactive;  // the memory.stat line of their inactive file pages
+  const char* limit;  // the file of the group's limit
+  const char* usage;  // the file of what the group and its children use
+  // The memory.stat lines of their page cache: file pages in the inactive
+  // and the active list, and those of them that are dirty or being written.
+  const char* stat_names[4];
 };
-constexpr GroupKind kGroupV1 = {true, "/memory.limit_in_bytes", "/memory.usage_in_bytes",
-                                "total_inactive_file"};
-constexpr GroupKind kGroupV2 = {false, "/memory.max", "/memory.current", "inactive_file"};
+constexpr GroupKind kGroupV1 = {
+    true,
+    "/memory.limit_in_bytes",
+    "/memory.usage_in_bytes",
+    {"total_inactive_file", "total_active_file", "total_dirty", "total_writeback"}};
+constexpr GroupKind kGroupV2 = {false,
+                                "/memory.max",
+                                "/memory.current",
+                                {"inactive_file", "active_file", "file_dirty", "file_writeback"}};
+
+// A group's page cache, in bytes, as its memory.stat counts it.
+struct PageCache {
+  std::uint64_t values[4];  // in the order of GroupKind::stat_names
+};
 
 // The folder of this process's group of that kind, under root, into folder;
 // *top is the length of its mount point's part, where a walk up stops.
@@ -216,17 +234,35 @@ bool groupFolder(const char* root, const GroupKind& kind, char (&folder)[kPathBy
   return found;
 }
 
-// The value of the memory.stat line of folder that starts with name and a
-// blank; 0 when there is none.
-std::uint64_t statValue(const char* folder, const char* name) {
+// The page cache of the group at folder; 0 for each line that is missing.
+PageCache pageCache(const char* folder, const GroupKind& kind) {
+  PageCache cache = {};
   char file[kPathBytes];
-  std::uint64_t value = 0;
-  if (!joinPath(file, {folder, "/memory.stat"})) return 0;
-  const std::size_t n = std::strlen(name);
+  if (!joinPath(file, {folder, "/memory.stat"})) return cache;
   forEachLine(file, [&](char* line) {
-    return std::strncmp(line, name, n) == 0 && line[n] == ' ' && parseBytes(line + n + 1, &value);
+    for (int k = 0; k < 4; ++k) {
+      const std::size_t n = std::strlen(kind.stat_names[k]);
+      if (std::strncmp(line, kind.stat_names[k], n) == 0 && line[n] == ' ') {
+        parseBytes(line + n + 1, &cache.values[k]);
+      }
+    }
+    return false;
   });
-  return value;
+  return cache;
+}
+
+// The part of a group's page cache that the system takes back before it
+// would end a process of the group, as MemAvailable counts the machine's:
+// inactive and active file pages alike (a file read twice is active, and
+// goes as readily). Dirty pages and those being written must reach the disk
+// first, and a group whose cache is mostly such can meet its limit before
+// they do: none of them counts. Of the clean rest the system keeps some, as
+// MemAvailable keeps the low watermark (a few tenths of a percent of the
+// machine, at most half the cache): the same share of the group's limit.
+std::uint64_t reclaimableCache(const PageCache& cache, std::uint64_t limit) {
+  const std::uint64_t file = cache.values[0] + cache.values[1];
+  const std::uint64_t clean = file - std::min(file, cache.values[2] + cache.values[3]);
+  return clean - std::min(clean / 2, limit / kKeptShareOfLimit);
 }
 
 // The number that the file named at folder holds; false when it is missing
@@ -239,16 +275,15 @@ bool fileBytes(const char* folder, const char* name, std::uint64_t* bytes) {
 }
 
 // Takes the limit of the group at folder, and the room it leaves, into
-// *group where they are less. Inactive file pages (the page cache that no
-// one has used of late) count as room: the system takes them back before it
-// would end a process of the group, as MemAvailable counts them for the
-// machine, and a text just read, or the files of a build in the same
+// *group where they are less. The page cache that the system takes back
+// counts as room: a text just read, or the files of a build in the same
 // container, would otherwise look like memory in use.
 void takeGroupLevel(const char* folder, const GroupKind& kind, MemoryStatus* group) {
   std::uint64_t limit = 0;
   std::uint64_t usage = 0;
   if (!fileBytes(folder, kind.limit, &limit) || !fileBytes(folder, kind.usage, &usage)) return;
-  const std::uint64_t used = usage - std::min(usage, statValue(folder, kind.inactive));
+  const std::uint64_t cache = reclaimableCache(pageCache(folder, kind), limit);
+  const std::uint64_t used = usage - std::min(usage, cache);
   const std::uint64_t room = limit - std::min(limit, used);
   group->available = group->known ? std::min(group->available, room) : room;
   group->total = group->known ? std::min(group->total, limit) : limit;

@@ -18,8 +18,10 @@ struct MemoryStatus {
 // /proc/meminfo, each lowered to what the process's memory control groups
 // allow where they do (version 1 or 2, the process's own group and those
 // above it, up to where the hierarchy is mounted): available to the least
-// room that a group's limit leaves, counting the group's inactive page cache
-// as room, and total to the least limit. "max" or a missing file is no
+// room that a group's limit leaves, counting as room the group's page cache
+// that the system can take back (its clean file pages, inactive and active,
+// less a small share of the limit that the system keeps), and total to the
+// least limit. "max" or a missing file is no
 // limit. On Windows: the available and total physical memory. Takes no
 // memory from the heap, so that the allocators may call it.
 MemoryStatus availableMemory();

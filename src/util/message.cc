@@ -59,6 +59,11 @@ void appendConversion(std::string* out, char conversion, std::va_list* args) {
   out->append(number);
 }
 
+// Standard output's buffer: pending bytes at its start. As large as a pipe
+// holds on Linux, so that a long listing takes few writes.
+char pendingOutput[1 << 16];
+std::size_t pendingLength = 0;
+
 void writeText(const char* text) {
   // Whatever is waiting on standard output belongs before this message.
   flushOutput();
@@ -77,7 +82,54 @@ bool writeOut(std::FILE* stream, const char* bytes, std::size_t n) {
   return writeStream(stream, bytes, n);
 }
 
+bool flushPendingOutput() {
+  const std::size_t n = pendingLength;
+  pendingLength = 0;
+  return n == 0 || writeOut(stdout, pendingOutput, n);
+}
+
+void outputBytes(const char* bytes, std::size_t n) {
+  if (pendingLength + n > sizeof pendingOutput && !flushPendingOutput()) outputFailed(errno);
+  if (n >= sizeof pendingOutput) {
+    if (!writeOut(stdout, bytes, n)) outputFailed(errno);
+    return;
+  }
+  std::memcpy(pendingOutput + pendingLength, bytes, n);
+  pendingLength += n;
+}
+
+void outputByte(char byte) {
+  if (pendingLength == sizeof pendingOutput && !flushPendingOutput()) outputFailed(errno);
+  pendingOutput[pendingLength++] = byte;
+}
+
+void outputf(const char* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  std::va_list again;
+  va_copy(again, args);
+  const std::size_t room = sizeof pendingOutput - pendingLength;
+  const int length = std::vsnprintf(pendingOutput + pendingLength, room, format, args);
+  va_end(args);
+  const auto n = static_cast<std::size_t>(length);
+  if (length >= 0 && n < room) {
+    pendingLength += n;
+  } else if (length >= 0 && n < sizeof pendingOutput) {
+    // Too long for what is left: the buffer goes out first.
+    if (!flushPendingOutput()) outputFailed(errno);
+    std::vsnprintf(pendingOutput, sizeof pendingOutput, format, again);
+    pendingLength = n;
+  } else if (length >= 0) {
+    // Longer than the whole buffer: the expansion is written on its own.
+    std::string text(n + 1, '\0');
+    std::vsnprintf(text.data(), text.size(), format, again);
+    outputBytes(text.data(), n);
+  }
+  va_end(again);
+}
+
 void flushOutput() {
+  if (!flushPendingOutput()) outputFailed(errno);
   // A write that failed inside printf or fputc left its reason in errno,
   // unless something failed since.
   const int earlier = errno;

@@ -38,8 +38,24 @@ std::FILE* messageStream();
 // one place that writes the program's messages.
 bool writeOut(std::FILE* stream, const char* bytes, std::size_t n);
 
-// Flushes standard output; when that fails, or an earlier write to it did,
-// ends the program through outputFailed.
+// Standard output (hit lines, grid rows, the usage text) is gathered in the
+// program's own buffer and written by writeOut when the buffer is full or
+// flushOutput runs: the C library's buffer drops its bytes when a
+// non-blocking descriptor refuses them. Only the main thread writes here.
+// The bytes stand on standard output after everything written before; a
+// write that fails for good ends the program through outputFailed.
+void outputBytes(const char* bytes, std::size_t n);
+void outputByte(char byte);
+// Formats as std::printf does, into the same buffer.
+void outputf(const char* format, ...) ELSSCAN_PRINTF_FORMAT(1, 2);
+
+// Writes what standard output's buffer holds. Returns false when a write
+// failed for good, with errno telling why; takes no memory from the heap.
+bool flushPendingOutput();
+
+// Writes what standard output's buffer holds and flushes the C library's
+// stream; when that fails, or an earlier write to it did, ends the program
+// through outputFailed.
 void flushOutput();
 
 // Output that cannot be written: writes "cannot write the output: <reason

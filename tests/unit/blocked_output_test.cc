@@ -2,7 +2,10 @@
 // has not emptied standard output yet, so the listing or the grid waits in
 // the middle of a write when the signal comes. Every byte written before it
 // must still reach the reader, in order, and the program must end with
-// status 1. Also the channel's write itself, cut short by signals.
+// status 1. The same on pipes that the program finds non-blocking, where a
+// full pipe refuses a write instead of blocking it, and a slow reader must
+// still get every byte. Also the channel's write itself, cut short by
+// signals.
 
 #include <gtest/gtest.h>
 #include <pthread.h>
@@ -31,9 +34,11 @@ constexpr std::chrono::milliseconds kStill{400};
 
 class BlockedOutput : public testing::Test {
  protected:
-  void start(const std::string& text, const std::string& input) {
+  void start(const std::string& text, const std::string& input,
+             ChildProcess::Output output = ChildProcess::Output::kPipes) {
     child_ = std::make_unique<ChildProcess>(
-        std::vector<std::string>{ELSSCAN_BINARY, writeTempFile(text)});
+        std::vector<std::string>{ELSSCAN_BINARY, writeTempFile(text)}, ChildProcess::Input::kPipe,
+        output);
     ASSERT_GT(child_->pid(), 0);
     child_->pauseOutput(true);
     ASSERT_TRUE(child_->write(input));
@@ -66,8 +71,9 @@ class BlockedOutput : public testing::Test {
     }
   }
 
-  // Linux names the kernel function a process sleeps in; elsewhere, or when
-  // the name is hidden, the stillness of standard error has to do.
+  // Linux names the kernel function a process sleeps in (a non-blocking
+  // pipe is waited for in poll); elsewhere, or when the name is hidden, the
+  // stillness of standard error has to do.
   bool inPipeWrite() const {
     const std::string path = "/proc/" + std::to_string(child_->pid()) + "/wchan";
     std::FILE* file = std::fopen(path.c_str(), "r");
@@ -76,7 +82,8 @@ class BlockedOutput : public testing::Test {
     const bool read = std::fgets(name, sizeof name, file) != nullptr;
     std::fclose(file);
     const std::string where = read ? name : "";
-    return where.empty() || where == "0" || where.find("pipe_write") != std::string::npos;
+    return where.empty() || where == "0" || where.find("pipe_write") != std::string::npos ||
+           where.find("poll") != std::string::npos;
   }
 
   std::unique_ptr<ChildProcess> child_;
@@ -93,30 +100,67 @@ std::string firstDifference(const std::string& out, const std::string& expected)
          expected.substr(at, 40) + "\"";
 }
 
-TEST_F(BlockedOutput, CtrlCInTheMiddleOfAListingKeepsEveryLine) {
-  // "AB" at skip 1 from every position 3k - 2: 6000 lines, far more than a
-  // pipe holds, paged by 24, with a blank reply for every page.
+// "AB" at skip 1 from every position 3k - 2: 6000 lines, far more than a
+// pipe holds, paged by 24; with a blank reply for every page, and q.
+constexpr int kListingHits = 6000;
+std::string listingText() {
   std::string text;
-  for (int k = 0; k < 6000; ++k) text += "ABC";
-  start(text, "m 1\n/AB\n" + std::string(300, '\n') + "q\n");
-  EXPECT_EQ(interruptWhenBlocked(), 1);
+  for (int k = 0; k < kListingHits; ++k) text += "ABC";
+  return text;
+}
+const std::string kListingInput = "m 1\n/AB\n" + std::string(300, '\n') + "q\n";
 
-  const std::string& out = child_->out();
+// Every hit line of the listing of listingText.
+std::string listingLines() {
   std::string expected;
   char line[80];
-  for (int k = 1; expected.size() < out.size(); ++k) {
+  for (int k = 1; k <= kListingHits; ++k) {
     std::snprintf(line, sizeof line, "(%d): skip=1, string=(%d,%d,%d)\n", k, 3 * k - 2, 3 * k - 2,
                   3 * k - 1);
     expected += line;
   }
-  EXPECT_EQ(firstDifference(out, expected), "");
-  EXPECT_EQ(out.size(), expected.size()) << "the last line is cut";
-  EXPECT_EQ(ChildProcess::occurrences(child_->err(), "cannot write"), 0) << child_->err();
+  return expected;
+}
+
+// The child's output is the start of the listing, cut between two lines.
+void expectListingCutBetweenLines(const ChildProcess& child) {
+  const std::string& out = child.out();
+  EXPECT_EQ(firstDifference(out, listingLines()), "");
+  EXPECT_TRUE(out.empty() || out.back() == '\n') << "the last line is cut";
+  EXPECT_EQ(ChildProcess::occurrences(child.err(), "cannot write"), 0) << child.err();
   // Every line of the pages behind the prompts written before the signal
   // reached the reader, many pages of them.
-  const int prompts = ChildProcess::occurrences(child_->err(), "continued ... ");
+  const int prompts = ChildProcess::occurrences(child.err(), "continued ... ");
   EXPECT_GT(prompts, 10);
   EXPECT_GE(ChildProcess::occurrences(out, "\n"), 24 * prompts);
+}
+
+TEST_F(BlockedOutput, CtrlCInTheMiddleOfAListingKeepsEveryLine) {
+  for (const auto output :
+       {ChildProcess::Output::kPipes, ChildProcess::Output::kNonBlockingPipes}) {
+    SCOPED_TRACE(output == ChildProcess::Output::kPipes ? "blocking" : "non-blocking");
+    start(listingText(), kListingInput, output);
+    EXPECT_EQ(interruptWhenBlocked(), 1);
+    expectListingCutBetweenLines(*child_);
+  }
+}
+
+TEST_F(BlockedOutput, SlowReaderOfNonBlockingPipesGetsEveryByte) {
+  // An invalid command far longer than a pipe holds fills standard error
+  // as the listing fills standard output.
+  const std::string command(200'000, 'z');
+  start(listingText(), command + "\n" + kListingInput, ChildProcess::Output::kNonBlockingPipes);
+  child_->readSlowly(4096);
+  child_->pauseOutput(false);
+  EXPECT_EQ(child_->wait(kPatience), 0);
+
+  EXPECT_EQ(firstDifference(child_->out(), listingLines()), "");
+  EXPECT_EQ(child_->out().size(), listingLines().size());
+  const std::string& err = child_->err();
+  EXPECT_EQ(ChildProcess::occurrences(err, "... " + command + ": invalid command\n"), 1);
+  EXPECT_EQ(ChildProcess::occurrences(err, "cannot write"), 0)
+      << err.substr(err.size() > 200 ? err.size() - 200 : 0);
+  EXPECT_EQ(ChildProcess::occurrences(err, "continued ... "), kListingHits / 24);
 }
 
 TEST_F(BlockedOutput, CtrlCInTheMiddleOfAGridKeepsEveryRow) {

@@ -29,13 +29,21 @@ class ChildProcess {
   // finds non-blocking with kNonBlockingPipe), the root folder, or none.
   enum class Input { kPipe, kNonBlockingPipe, kDirectory, kClosed };
 
+  // The child's standard output and error: pipes, which the child finds
+  // non-blocking with kNonBlockingPipes, as a parent program may hand them.
+  enum class Output { kPipes, kNonBlockingPipes };
+
   // Starts argv[0] with the arguments argv. On failure pid() is -1.
-  explicit ChildProcess(const std::vector<std::string>& argv, Input input = Input::kPipe) {
+  explicit ChildProcess(const std::vector<std::string>& argv, Input input = Input::kPipe,
+                        Output output = Output::kPipes) {
     std::vector<char*> args;
     for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
-    start([&args, input] {
+    start([&args, input, output] {
       if (input == Input::kNonBlockingPipe) fcntl(0, F_SETFL, fcntl(0, F_GETFL) | O_NONBLOCK);
+      if (output == Output::kNonBlockingPipes) {
+        for (const int fd : {1, 2}) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+      }
       if (input == Input::kDirectory) {
         const int root = open("/", O_RDONLY);
         dup2(root, 0);
@@ -99,6 +107,10 @@ class ChildProcess {
   // While paused, the child's standard output is left unread, so that its
   // writes block once the pipe is full; standard error is still read.
   void pauseOutput(bool paused) { output_paused_ = paused; }
+
+  // A slow reader: from now on each stream gives at most bytes a read, and
+  // every read waits a millisecond first, so that the child's pipes fill.
+  void readSlowly(std::size_t bytes) { read_limit_ = bytes; }
 
   bool sendSignal(int number) { return pid_ > 0 && !reaped_ && kill(pid_, number) == 0; }
 
@@ -187,16 +199,19 @@ class ChildProcess {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     if (left.count() <= 0 || (fds[0].fd < 0 && error_ < 0)) return false;
+    if (read_limit_ > 0) poll(nullptr, 0, 1);
     if (poll(fds, 2, static_cast<int>(left.count())) <= 0) return Clock::now() < deadline;
     readFrom(fds[0], &output_, &out_);
     readFrom(fds[1], &error_, &err_);
     return true;
   }
 
-  static void readFrom(const pollfd& fd, int* owned, std::string* into) {
+  void readFrom(const pollfd& fd, int* owned, std::string* into) const {
     if (fd.fd < 0 || (fd.revents & (POLLIN | POLLHUP | POLLERR)) == 0) return;
     char buffer[65536];
-    const ssize_t n = read(fd.fd, buffer, sizeof buffer);
+    const std::size_t most =
+        read_limit_ > 0 && read_limit_ < sizeof buffer ? read_limit_ : sizeof buffer;
+    const ssize_t n = read(fd.fd, buffer, most);
     if (n < 0 && errno == EINTR) return;
     if (n > 0) {
       into->append(buffer, static_cast<std::size_t>(n));
@@ -209,6 +224,7 @@ class ChildProcess {
   pid_t pid_ = -1;
   bool reaped_ = false;
   bool output_paused_ = false;
+  std::size_t read_limit_ = 0;  // most bytes a read; 0: a whole buffer
   int input_ = -1;
   int output_ = -1;
   int error_ = -1;

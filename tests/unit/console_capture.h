@@ -10,6 +10,8 @@
 #include <string>
 #include <utility>
 
+#include "util/message.h"
+
 namespace console_test {
 
 // Runs write with standard output and standard error both going to one file
@@ -24,7 +26,7 @@ std::string merged(const Write& write) {
   dup2(fileno(file), 1);
   dup2(fileno(file), 2);
   write();
-  std::fflush(stdout);
+  flushOutput();
   std::fflush(stderr);
   dup2(saved_out, 1);
   dup2(saved_err, 2);
