@@ -2,7 +2,8 @@
 // has not emptied standard output yet, so the listing or the grid waits in
 // the middle of a write when the signal comes. Every byte written before it
 // must still reach the reader, in order, and the program must end with
-// status 1. Also the channel's write itself, cut short by signals.
+// status 1. Also the channel's write itself, cut short by signals, and a
+// listing without the pager that runs to its end into a file.
 
 #include <gtest/gtest.h>
 #include <pthread.h>
@@ -29,11 +30,35 @@ constexpr std::chrono::seconds kPatience{60};
 // standard output.
 constexpr std::chrono::milliseconds kStill{400};
 
+// count repetitions of "ABC": "AB" stands at skip 1 from every position
+// 3k - 2, one hit line for each k.
+std::string abcText(int count) {
+  std::string text;
+  for (int k = 0; k < count; ++k) text += "ABC";
+  return text;
+}
+
+// The first count hit lines of abcText, as the listing writes them.
+std::string abcLines(int count) {
+  std::string lines;
+  char line[80];
+  for (int k = 1; k <= count; ++k) {
+    std::snprintf(line, sizeof line, "(%d): skip=1, string=(%d,%d,%d)\n", k, 3 * k - 2, 3 * k - 2,
+                  3 * k - 1);
+    lines += line;
+  }
+  return lines;
+}
+
 class BlockedOutput : public testing::Test {
  protected:
-  void start(const std::string& text, const std::string& input) {
-    child_ = std::make_unique<ChildProcess>(
-        std::vector<std::string>{ELSSCAN_BINARY, writeTempFile(text)});
+  // Starts the program on text, with the long options before the file name.
+  void start(const std::string& text, const std::string& input,
+             const std::vector<std::string>& options = {}) {
+    std::vector<std::string> argv{ELSSCAN_BINARY};
+    argv.insert(argv.end(), options.begin(), options.end());
+    argv.push_back(writeTempFile(text));
+    child_ = std::make_unique<ChildProcess>(argv);
     ASSERT_GT(child_->pid(), 0);
     child_->pauseOutput(true);
     ASSERT_TRUE(child_->write(input));
@@ -94,23 +119,14 @@ std::string firstDifference(const std::string& out, const std::string& expected)
 }
 
 TEST_F(BlockedOutput, CtrlCInTheMiddleOfAListingKeepsEveryLine) {
-  // "AB" at skip 1 from every position 3k - 2: 6000 lines, far more than a
-  // pipe holds, paged by 24, with a blank reply for every page.
-  std::string text;
-  for (int k = 0; k < 6000; ++k) text += "ABC";
-  start(text, "m 1\n/AB\n" + std::string(300, '\n') + "q\n");
+  // 6000 lines, far more than a pipe holds, paged by 24, with a blank reply
+  // for every page.
+  start(abcText(6000), "m 1\n/AB\n" + std::string(300, '\n') + "q\n");
   EXPECT_EQ(interruptWhenBlocked(), 1);
 
   const std::string& out = child_->out();
-  std::string expected;
-  char line[80];
-  for (int k = 1; expected.size() < out.size(); ++k) {
-    std::snprintf(line, sizeof line, "(%d): skip=1, string=(%d,%d,%d)\n", k, 3 * k - 2, 3 * k - 2,
-                  3 * k - 1);
-    expected += line;
-  }
-  EXPECT_EQ(firstDifference(out, expected), "");
-  EXPECT_EQ(out.size(), expected.size()) << "the last line is cut";
+  EXPECT_EQ(firstDifference(out, abcLines(6000)), "");
+  EXPECT_TRUE(out.empty() || out.back() == '\n') << "the last line is cut";
   EXPECT_EQ(ChildProcess::occurrences(child_->err(), "cannot write"), 0) << child_->err();
   // Every line of the pages behind the prompts written before the signal
   // reached the reader, many pages of them.
@@ -139,6 +155,46 @@ TEST_F(BlockedOutput, CtrlCInTheMiddleOfAGridKeepsEveryRow) {
   EXPECT_EQ(ChildProcess::occurrences(child_->err(), "cannot write"), 0) << child_->err();
   // The program ends between rows.
   EXPECT_EQ(out.back(), '\n');
+}
+
+TEST_F(BlockedOutput, CtrlCInTheMiddleOfAListingWithoutThePagerKeepsEveryLine) {
+  // 40000 lines at one go; the q that would stop a page stays unread.
+  start(abcText(40000), "m 1\n/AB\nq\n", {"--no-pager"});
+  EXPECT_EQ(interruptWhenBlocked(), 1);
+
+  const std::string& out = child_->out();
+  const std::string all = abcLines(40000);
+  EXPECT_GT(out.size(), 65536U);
+  EXPECT_LT(out.size(), all.size()) << "the listing ran to its end before the signal";
+  EXPECT_EQ(firstDifference(out, all), "");
+  EXPECT_EQ(out.back(), '\n') << "the last line is cut";
+  EXPECT_EQ(child_->err(),
+            "command: ... set the limit of skip number to 1\ncommand: searching forward \n");
+}
+
+// The same listing into a file runs to its end, and the script's next
+// command after it is the next command.
+TEST(NoPager, ListingIntoAFileHoldsEveryLine) {
+  const std::string text = writeTempFile(abcText(40000));
+  const std::string hits = text + ".hits";
+  removeWhenTestsEnd(hits);
+  ChildProcess child(
+      {"/bin/sh", "-c", "exec \"$0\" --no-pager \"$1\" > \"$2\"", ELSSCAN_BINARY, text, hits});
+  ASSERT_GT(child.pid(), 0);
+  ASSERT_TRUE(child.write("m 1\n/AB\nQ\nm 2\n"));
+  child.closeInput();
+  EXPECT_EQ(child.wait(kPatience), 0);
+  EXPECT_EQ(child.err(),
+            "command: ... set the limit of skip number to 1\n"
+            "command: searching forward \nsearching backward \ncommand: ");
+  std::string out;
+  std::FILE* file = std::fopen(hits.c_str(), "rb");
+  ASSERT_NE(file, nullptr);
+  char buffer[65536];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) out.append(buffer, n);
+  std::fclose(file);
+  EXPECT_EQ(out.size(), abcLines(40000).size());
+  EXPECT_EQ(firstDifference(out, abcLines(40000)), "");
 }
 
 // Signals whose handler does not ask for restarted calls come every 0.1 ms
