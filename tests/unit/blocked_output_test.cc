@@ -54,11 +54,12 @@ class BlockedOutput : public testing::Test {
  protected:
   // Starts the program on text, with the long options before the file name.
   void start(const std::string& text, const std::string& input,
-             const std::vector<std::string>& options = {}) {
+             const std::vector<std::string>& options = {},
+             ChildProcess::Error error = ChildProcess::Error::kPipe) {
     std::vector<std::string> argv{ELSSCAN_BINARY};
     argv.insert(argv.end(), options.begin(), options.end());
     argv.push_back(writeTempFile(text));
-    child_ = std::make_unique<ChildProcess>(argv);
+    child_ = std::make_unique<ChildProcess>(argv, ChildProcess::Input::kPipe, error);
     ASSERT_GT(child_->pid(), 0);
     child_->pauseOutput(true);
     ASSERT_TRUE(child_->write(input));
@@ -157,19 +158,25 @@ TEST_F(BlockedOutput, CtrlCInTheMiddleOfAGridKeepsEveryRow) {
   EXPECT_EQ(out.back(), '\n');
 }
 
+// Also with standard error on a terminal, where the program ends the line
+// it leaves there once.
 TEST_F(BlockedOutput, CtrlCInTheMiddleOfAListingWithoutThePagerKeepsEveryLine) {
-  // 40000 lines at one go; the q that would stop a page stays unread.
-  start(abcText(40000), "m 1\n/AB\nq\n", {"--no-pager"});
-  EXPECT_EQ(interruptWhenBlocked(), 1);
-
-  const std::string& out = child_->out();
   const std::string all = abcLines(40000);
-  EXPECT_GT(out.size(), 65536U);
-  EXPECT_LT(out.size(), all.size()) << "the listing ran to its end before the signal";
-  EXPECT_EQ(firstDifference(out, all), "");
-  EXPECT_EQ(out.back(), '\n') << "the last line is cut";
-  EXPECT_EQ(child_->err(),
-            "command: ... set the limit of skip number to 1\ncommand: searching forward \n");
+  for (const auto error : {ChildProcess::Error::kPipe, ChildProcess::Error::kTerminal}) {
+    const bool terminal = error == ChildProcess::Error::kTerminal;
+    // 40000 lines at one go; the q that would stop a page stays unread.
+    start(abcText(40000), "m 1\n/AB\nq\n", {"--no-pager"}, error);
+    EXPECT_EQ(interruptWhenBlocked(), 1);
+
+    const std::string& out = child_->out();
+    EXPECT_GT(out.size(), 65536U) << terminal;
+    EXPECT_LT(out.size(), all.size()) << "the listing ran to its end before the signal";
+    EXPECT_EQ(firstDifference(out, all), "") << terminal;
+    EXPECT_EQ(out.back(), '\n') << "the last line is cut";
+    EXPECT_EQ(child_->err(), std::string("command: ... set the limit of skip number to 1\n"
+                                         "command: searching forward \n") +
+                                 (terminal ? "\n" : ""));
+  }
 }
 
 // The same listing into a file runs to its end, and the script's next
