@@ -42,7 +42,7 @@ class ChildProcess {
     std::vector<char*> args;
     for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
-    start([&args, input] {
+    start(error, [&args, input] {
       if (input == Input::kNonBlockingPipe) fcntl(0, F_SETFL, fcntl(0, F_GETFL) | O_NONBLOCK);
       if (input == Input::kDirectory) {
         const int root = open("/", O_RDONLY);
@@ -52,14 +52,14 @@ class ChildProcess {
       if (input == Input::kClosed) close(0);
       execv(args[0], args.data());
       _exit(127);
-    }, error);
+    });
   }
 
   // Runs run() in a copy of this process, which then ends with its result
   // through std::exit, as a program's main would. Only for a test process
   // that runs no other thread. On failure pid() is -1.
   explicit ChildProcess(const std::function<int()>& run, Error error = Error::kPipe) {
-    start([&run] { std::exit(run()); }, error);
+    start(error, [&run] { std::exit(run()); });
   }
 
   ChildProcess(const ChildProcess&) = delete;
@@ -153,10 +153,11 @@ class ChildProcess {
   }
 
  private:
-  // Forks with the three pipes in place of the child's standard streams and
-  // the default handling of every signal; in_child() must not return.
+  // Forks with the three pipes (standard error a terminal if error says so)
+  // in place of the child's standard streams and the default handling of
+  // every signal; in_child() must not return.
   template <typename InChild>
-  void start(const InChild& in_child, Error error) {
+  void start(Error error, const InChild& in_child) {
     int in[2], out[2], err[2];
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return;
     if (error == Error::kTerminal ? !openTerminal(err) : pipe2(err, O_CLOEXEC) != 0) return;
