@@ -108,6 +108,9 @@ bool exitRequested() { return exitPending != 0; }
 
 void pollInterrupt() {
   if (!exitRequested()) return;
+  // The program ends here: a further Ctrl-C must not end it in the handler
+  // before the line is ended.
+  waitingForInput = 0;
   flushOutput();
   endLineOnce();
   std::exit(1);
