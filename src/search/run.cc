@@ -70,7 +70,8 @@ void listSection(const HitList& list, Section section, Listing* listing) {
       pollInterrupt();
       if (listing->lines == kPageLines) {
         listing->lines = 0;
-        if (replyStops()) {
+        // Without the pager a full page simply goes on, as after an empty reply.
+        if (noPager == 0 && replyStops()) {
           countStoppedRest(list.count() - index, section, listing);
           return;
         }
@@ -95,12 +96,15 @@ int scan(int all_skips, const char* text, HitList* list) {
 // The line that ends the backward marks. When the forward section filled a
 // page, a prompt stands before it whose reply is not looked at: nothing of
 // the backward section is shown yet that it could stop. An ended input is
-// ignored there too.
+// ignored there too. Without the pager neither the prompt nor its reply is
+// there.
 void endBackwardMarks(Listing* listing) {
   if (listing->lines == kPageLines) {
-    errmsg("continued ... ");
-    std::string reply;
-    readLine(&reply);
+    if (noPager == 0) {
+      errmsg("continued ... ");
+      std::string reply;
+      readLine(&reply);
+    }
     listing->lines = 0;
   }
   errmsg("\n");

@@ -39,6 +39,7 @@ class SearchBoth : public testing::Test {
  protected:
   void SetUp() override { resetMainInfo(); }
   void TearDown() override {
+    noPager = 0;
     forward_.clear();
     backward_.clear();
   }
@@ -237,6 +238,38 @@ TEST_F(SearchBoth, ListingRunsOneCounterAcrossBothSections) {
   EXPECT_EQ(out_.find("continued"), std::string::npos);
   EXPECT_NE(out_.find("(24): skip=-1,"), std::string::npos);
   EXPECT_NE(out_.find("(30): skip=-1,"), std::string::npos);
+}
+
+TEST_F(SearchBoth, WithoutThePagerEveryLineIsListedAndNoReplyIsRead) {
+  // Around one and two pages, with the page filled right before the marks
+  // (24 + 0) and by the line after them (23 + 1).
+  const int sizes[][2] = {{23, 0}, {24, 0}, {25, 0}, {23, 1}, {24, 1}, {47, 1}, {48, 24}, {60, 70}};
+  noPager = 1;
+  for (const auto& size : sizes) {
+    const int f = size[0];
+    const int b = size[1];
+    pages(f, b);
+    std::string backward;
+    char line[96];
+    for (int j = 1; j <= b; ++j) {
+      const int start = 3 * f + 3 * j - 2;
+      std::snprintf(line, sizeof line, "(%d): skip=-1, string=(%d,%d,%d)\n", f + j, start, start,
+                    start + 1);
+      backward += line;
+    }
+    // Replies that would stop a section stay unread for the next command.
+    for (const int search : {1, 0}) {
+      run(search, "AB", "q\nnext\n");
+      EXPECT_EQ(out_, forwardLines(1, f) + backward) << f << "+" << b << " search=" << search;
+      EXPECT_EQ(err_, search != 0 ? "searching forward \nsearching backward \n" : "")
+          << f << "+" << b;
+      std::string unread;
+      ASSERT_TRUE(readLine(&unread));
+      EXPECT_EQ(unread, "q") << f << "+" << b << " search=" << search;
+    }
+    EXPECT_EQ(mainInfo.forwardCount, f);
+    EXPECT_EQ(mainInfo.backwardCount, b);
+  }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "util/console_platform.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,14 @@
 #include <poll.h>
 #include <unistd.h>
 #endif
+
+namespace {
+
+// 1 when standard error is a terminal: set once by setUpConsole, before the
+// Ctrl-C handler is installed, and only read after that.
+std::atomic<int> errorIsTerminal = 0;
+
+}  // namespace
 
 #if defined(_WIN32)
 
@@ -97,12 +106,22 @@ void setUpConsole() {
   // console's own mode back.
   std::atexit(restoreConsole);
   std::atexit(holdOwnConsole);
+  DWORD mode = 0;
+  errorIsTerminal = GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) ? 1 : 0;
 }
 
 void restoreConsole() {
   for (const SavedConsole& saved : savedConsoles) {
     if (saved.handle != nullptr) SetConsoleMode(saved.handle, saved.mode);
   }
+}
+
+// The handler runs on a thread of its own here; the console takes the bytes
+// as the C library's text mode would give them.
+void endTerminalLine() {
+  if (errorIsTerminal == 0) return;
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_ERROR_HANDLE), "\r\n", 2, &written, nullptr);
 }
 
 int readInputByte(bool (*ctrl_c_pending)()) {
@@ -152,9 +171,18 @@ bool writeStream(std::FILE* stream, const char* bytes, std::size_t n) {
 void setUpConsole() {
   // Unbuffered already; said here so that no C library chooses otherwise.
   std::setvbuf(stderr, nullptr, _IONBF, 0);
+  errorIsTerminal = isatty(STDERR_FILENO) != 0 ? 1 : 0;
 }
 
 void restoreConsole() {}
+
+// write(2) rather than the stream: the handler may run in the middle of a
+// write to stderr.
+void endTerminalLine() {
+  if (errorIsTerminal == 0) return;
+  while (write(STDERR_FILENO, "\n", 1) < 0 && errno == EINTR) {
+  }
+}
 
 // A wait for input that a signal cuts short says so itself (EINTR).
 int readInputByte(bool (* /*ctrl_c_pending*/)()) {

@@ -7,7 +7,8 @@
 #include <cstddef>
 #include <cstdio>
 
-// Sets the standard streams up, once, before anything is written. Standard
+// Sets the standard streams up, once, before anything is written, and finds
+// out whether standard error is a terminal (for endTerminalLine). Standard
 // error is unbuffered, so that every message stands after everything written
 // before it on either stream when both go to one file or pipe. On Windows
 // standard input is switched to binary mode (the program splits its lines
@@ -26,6 +27,12 @@ void setUpConsole();
 // call more than once, and from the Ctrl-C handler just before it ends the
 // program.
 void restoreConsole();
+
+// Writes one line break to standard error if setUpConsole found it a
+// terminal (a console on Windows), and nothing otherwise: a Ctrl-C that ends
+// the program then leaves the shell's prompt on a fresh line, and a file or
+// pipe gets no byte more. Async-signal-safe, for the Ctrl-C handler.
+void endTerminalLine();
 
 // What readInputByte returns when a Ctrl-C cut the wait for input short
 // before a byte came: the caller checks for a pending Ctrl-C and reads again.

@@ -21,6 +21,20 @@ std::atomic<int> waitingForInput = 0;
 void (*interruptPollHook)() = nullptr;
 void (*scanBeginHook)() = nullptr;
 
+namespace {
+
+// The line break that a Ctrl-C leaves on a terminal, written once: on
+// Windows the handler may end the program while the main thread's poll does
+// the same, and on any system a second Ctrl-C may come while the first one
+// ends it.
+std::atomic<int> lineEnded = 0;
+
+void endLineOnce() {
+  if (lineEnded.exchange(1) == 0) endTerminalLine();
+}
+
+}  // namespace
+
 void sigint(int) {
   // Some systems reset the handler on delivery.
   installInterruptHandler();
@@ -37,6 +51,7 @@ void sigint(int) {
   // thread of its own, one of the two sees the other's flag.
   exitPending = 1;
   if (waitingForInput != 0) {
+    endLineOnce();
     restoreConsole();
     ELSSCAN_FLUSH_COVERAGE();
     std::_Exit(1);
@@ -93,7 +108,11 @@ bool exitRequested() { return exitPending != 0; }
 
 void pollInterrupt() {
   if (!exitRequested()) return;
+  // The program ends here: a further Ctrl-C must not end it in the handler
+  // before the line is ended.
+  waitingForInput = 0;
   flushOutput();
+  endLineOnce();
   std::exit(1);
 }
 

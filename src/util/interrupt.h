@@ -2,7 +2,8 @@
 // the handler itself and its installation, and the polls that the scan, the
 // listing, the grid and the prompts make. During a scan Ctrl-C only stops
 // that scan; at any other moment it ends the program with status 1, keeping
-// everything already written to standard output.
+// everything already written to standard output, and ends the line on
+// standard error first if that is a terminal.
 #ifndef SRC_UTIL_INTERRUPT_H_
 #define SRC_UTIL_INTERRUPT_H_
 
@@ -31,9 +32,10 @@ static_assert(std::atomic<int>::is_always_lock_free);
 
 // The SIGINT handler (on Windows, called for the console's Ctrl-C event). While
 // a scan runs it sets interrupted. Otherwise it sets exitPending for the next
-// pollInterrupt, and ends the program at once, giving the console its mode
-// back, if the program waits for input. It touches nothing but the flags, the
-// console's mode and its own installation.
+// pollInterrupt, and ends the program at once, ending the line on a terminal
+// (endTerminalLine) and giving the console its mode back, if the program waits
+// for input. It touches nothing but the flags, the console's mode, that line
+// break and its own installation.
 void sigint(int signal_number);
 
 // Installs sigint for Ctrl-C. A write or read that the signal interrupts
@@ -44,8 +46,9 @@ void installInterruptHandler();
 // the console read that Ctrl-C cuts short on Windows asks it.
 bool exitRequested();
 
-// Ends the program with status 1 (flushing standard output) if a Ctrl-C asked
-// for it. Long loops that run outside a scan call it now and then.
+// Ends the program with status 1 (flushing standard output, then ending the
+// line on a terminal) if a Ctrl-C asked for it. Long loops that run outside a
+// scan call it now and then.
 void pollInterrupt();
 
 // Test hook: when set, called at every scanStopRequested, from any of the

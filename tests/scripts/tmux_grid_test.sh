@@ -2,7 +2,9 @@
 # In a real terminal, the grid around one hit shows exactly the hit's letters
 # in reverse video and nothing else. Runs elsScan in a detached tmux session of
 # fixed size on the Shift-JIS sample, searches, draws hit 1 with p, and reads
-# the screen back with its attributes (capture-pane -e).
+# the screen back with its attributes (capture-pane -e). Then Ctrl-C, typed
+# at the prompt, ends the program with status 1 and leaves the cursor on a
+# fresh line, where the shell's next words start.
 #
 #   tmux_grid_test.sh <elsScan binary> <source dir>     exit 77: no tmux
 #
@@ -44,7 +46,7 @@ wait_for_prompt() {
 }
 
 tmux_ new-session -d -s grid -x 120 -y 60 \
-  "env LC_ALL=C '$exe' -c '$src/samples/japanese-sjis.txt'; sleep 60"
+  "trap : INT; env LC_ALL=C '$exe' -c '$src/samples/japanese-sjis.txt'; echo \"status \$?\"; sleep 60"
 wait_for_prompt 1
 tmux_ send-keys -t grid "/P:" Enter
 wait_for_prompt 2
@@ -73,3 +75,12 @@ print("|".join(shown))
 # Two separate cells, each on its own: P, then ':' four bytes further on.
 [ "$reversed" = "P|:" ] || fail "reverse video shows \"$reversed\", expected \"P|:\""
 echo "ok: exactly P and : are in reverse video"
+
+tmux_ send-keys -t grid C-c
+for _ in $(seq 200); do
+  tmux_ capture-pane -p -S - -t grid | grep -q '^status ' && break
+  sleep 0.1
+done
+tmux_ capture-pane -p -S - -t grid | grep -qx 'status 1' ||
+  fail "after Ctrl-C the line \"status 1\" does not stand on a line of its own"
+echo "ok: Ctrl-C at the prompt ends the program with status 1 on a fresh line"

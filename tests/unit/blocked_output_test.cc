@@ -5,7 +5,7 @@
 // status 1. The same on pipes that the program finds non-blocking, where a
 // full pipe refuses a write instead of blocking it, and a slow reader must
 // still get every byte. Also the channel's write itself, cut short by
-// signals.
+// signals, and a listing without the pager that runs to its end into a file.
 
 #include <gtest/gtest.h>
 #include <pthread.h>
@@ -34,11 +34,14 @@ constexpr std::chrono::milliseconds kStill{400};
 
 class BlockedOutput : public testing::Test {
  protected:
+  // Starts the program on text, with the long options before the file name.
   void start(const std::string& text, const std::string& input,
-             ChildProcess::Output output = ChildProcess::Output::kPipes) {
-    child_ = std::make_unique<ChildProcess>(
-        std::vector<std::string>{ELSSCAN_BINARY, writeTempFile(text)}, ChildProcess::Input::kPipe,
-        output);
+             ChildProcess::Output output = ChildProcess::Output::kPipes,
+             const std::vector<std::string>& options = {}) {
+    std::vector<std::string> argv{ELSSCAN_BINARY};
+    argv.insert(argv.end(), options.begin(), options.end());
+    argv.push_back(writeTempFile(text));
+    child_ = std::make_unique<ChildProcess>(argv, ChildProcess::Input::kPipe, output);
     ASSERT_GT(child_->pid(), 0);
     child_->pauseOutput(true);
     ASSERT_TRUE(child_->write(input));
@@ -100,27 +103,34 @@ std::string firstDifference(const std::string& out, const std::string& expected)
          expected.substr(at, 40) + "\"";
 }
 
-// "AB" at skip 1 from every position 3k - 2: 6000 lines, far more than a
-// pipe holds, paged by 24; with a blank reply for every page, and q.
-constexpr int kListingHits = 6000;
-std::string listingText() {
+// count repetitions of "ABC": "AB" stands at skip 1 from every position
+// 3k - 2, one hit line for each k.
+std::string abcText(int count) {
   std::string text;
-  for (int k = 0; k < kListingHits; ++k) text += "ABC";
+  for (int k = 0; k < count; ++k) text += "ABC";
   return text;
 }
+
+// The first count hit lines of abcText, as the listing writes them.
+std::string abcLines(int count) {
+  std::string lines;
+  char line[80];
+  for (int k = 1; k <= count; ++k) {
+    std::snprintf(line, sizeof line, "(%d): skip=1, string=(%d,%d,%d)\n", k, 3 * k - 2, 3 * k - 2,
+                  3 * k - 1);
+    lines += line;
+  }
+  return lines;
+}
+
+// 6000 lines, far more than a pipe holds, paged by 24; with a blank reply
+// for every page, and q.
+constexpr int kListingHits = 6000;
+std::string listingText() { return abcText(kListingHits); }
 const std::string kListingInput = "m 1\n/AB\n" + std::string(300, '\n') + "q\n";
 
 // Every hit line of the listing of listingText.
-std::string listingLines() {
-  std::string expected;
-  char line[80];
-  for (int k = 1; k <= kListingHits; ++k) {
-    std::snprintf(line, sizeof line, "(%d): skip=1, string=(%d,%d,%d)\n", k, 3 * k - 2, 3 * k - 2,
-                  3 * k - 1);
-    expected += line;
-  }
-  return expected;
-}
+std::string listingLines() { return abcLines(kListingHits); }
 
 // The child's output is the start of the listing, cut between two lines.
 void expectListingCutBetweenLines(const ChildProcess& child) {
@@ -183,6 +193,52 @@ TEST_F(BlockedOutput, CtrlCInTheMiddleOfAGridKeepsEveryRow) {
   EXPECT_EQ(ChildProcess::occurrences(child_->err(), "cannot write"), 0) << child_->err();
   // The program ends between rows.
   EXPECT_EQ(out.back(), '\n');
+}
+
+// Also with standard error on a terminal, where the program ends the line
+// it leaves there once.
+TEST_F(BlockedOutput, CtrlCInTheMiddleOfAListingWithoutThePagerKeepsEveryLine) {
+  const std::string all = abcLines(40000);
+  for (const auto error : {ChildProcess::Output::kPipes, ChildProcess::Output::kErrorTerminal}) {
+    const bool terminal = error == ChildProcess::Output::kErrorTerminal;
+    // 40000 lines at one go; the q that would stop a page stays unread.
+    start(abcText(40000), "m 1\n/AB\nq\n", error, {"--no-pager"});
+    EXPECT_EQ(interruptWhenBlocked(), 1);
+
+    const std::string& out = child_->out();
+    EXPECT_GT(out.size(), 65536U) << terminal;
+    EXPECT_LT(out.size(), all.size()) << "the listing ran to its end before the signal";
+    EXPECT_EQ(firstDifference(out, all), "") << terminal;
+    EXPECT_EQ(out.back(), '\n') << "the last line is cut";
+    EXPECT_EQ(child_->err(), std::string("command: ... set the limit of skip number to 1\n"
+                                         "command: searching forward \n") +
+                                 (terminal ? "\n" : ""));
+  }
+}
+
+// The same listing into a file runs to its end, and the script's next
+// command after it is the next command.
+TEST(NoPager, ListingIntoAFileHoldsEveryLine) {
+  const std::string text = writeTempFile(abcText(40000));
+  const std::string hits = text + ".hits";
+  removeWhenTestsEnd(hits);
+  ChildProcess child(
+      {"/bin/sh", "-c", "exec \"$0\" --no-pager \"$1\" > \"$2\"", ELSSCAN_BINARY, text, hits});
+  ASSERT_GT(child.pid(), 0);
+  ASSERT_TRUE(child.write("m 1\n/AB\nQ\nm 2\n"));
+  child.closeInput();
+  EXPECT_EQ(child.wait(kPatience), 0);
+  EXPECT_EQ(child.err(),
+            "command: ... set the limit of skip number to 1\n"
+            "command: searching forward \nsearching backward \ncommand: ");
+  std::string out;
+  std::FILE* file = std::fopen(hits.c_str(), "rb");
+  ASSERT_NE(file, nullptr);
+  char buffer[65536];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) out.append(buffer, n);
+  std::fclose(file);
+  EXPECT_EQ(out.size(), abcLines(40000).size());
+  EXPECT_EQ(firstDifference(out, abcLines(40000)), "");
 }
 
 // Signals whose handler does not ask for restarted calls come every 0.1 ms

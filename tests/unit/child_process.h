@@ -1,6 +1,7 @@
 // Runs a program as a child process with its standard input, output and
-// error on pipes, so that a test can feed it lines, watch what it writes,
-// send it real signals and collect its exit status. POSIX only.
+// error on pipes (standard error on a terminal if asked), so that a test can
+// feed it lines, watch what it writes, send it real signals and collect its
+// exit status. POSIX only.
 #ifndef TESTS_UNIT_CHILD_PROCESS_H_
 #define TESTS_UNIT_CHILD_PROCESS_H_
 
@@ -9,6 +10,7 @@
 #include <signal.h>
 #include <sys/types.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -29,9 +31,12 @@ class ChildProcess {
   // finds non-blocking with kNonBlockingPipe), the root folder, or none.
   enum class Input { kPipe, kNonBlockingPipe, kDirectory, kClosed };
 
-  // The child's standard output and error: pipes, which the child finds
-  // non-blocking with kNonBlockingPipes, as a parent program may hand them.
-  enum class Output { kPipes, kNonBlockingPipes };
+  // The child's standard output and error: pipes; pipes that the child finds
+  // non-blocking, as a parent program may hand them; or standard error a
+  // pseudo-terminal in raw mode, so that the child finds a terminal there and
+  // the test reads the bytes as they were written (no line break turned into
+  // CR LF).
+  enum class Output { kPipes, kNonBlockingPipes, kErrorTerminal };
 
   // Starts argv[0] with the arguments argv. On failure pid() is -1.
   explicit ChildProcess(const std::vector<std::string>& argv, Input input = Input::kPipe,
@@ -39,7 +44,7 @@ class ChildProcess {
     std::vector<char*> args;
     for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
-    start([&args, input, output] {
+    start(output, [&args, input, output] {
       if (input == Input::kNonBlockingPipe) fcntl(0, F_SETFL, fcntl(0, F_GETFL) | O_NONBLOCK);
       if (output == Output::kNonBlockingPipes) {
         for (const int fd : {1, 2}) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
@@ -58,8 +63,8 @@ class ChildProcess {
   // Runs run() in a copy of this process, which then ends with its result
   // through std::exit, as a program's main would. Only for a test process
   // that runs no other thread. On failure pid() is -1.
-  explicit ChildProcess(const std::function<int()>& run) {
-    start([&run] { std::exit(run()); });
+  explicit ChildProcess(const std::function<int()>& run, Output output = Output::kPipes) {
+    start(output, [&run] { std::exit(run()); });
   }
 
   ChildProcess(const ChildProcess&) = delete;
@@ -157,14 +162,14 @@ class ChildProcess {
   }
 
  private:
-  // Forks with the three pipes in place of the child's standard streams and
-  // the default handling of every signal; in_child() must not return.
+  // Forks with the three pipes (standard error a terminal if error says so)
+  // in place of the child's standard streams and the default handling of
+  // every signal; in_child() must not return.
   template <typename InChild>
-  void start(const InChild& in_child) {
+  void start(Output output, const InChild& in_child) {
     int in[2], out[2], err[2];
-    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
-      return;
-    }
+    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return;
+    if (output == Output::kErrorTerminal ? !openTerminal(err) : pipe2(err, O_CLOEXEC) != 0) return;
     std::fflush(stdout);
     std::fflush(stderr);
     pid_ = fork();
@@ -190,6 +195,20 @@ class ChildProcess {
     input_ = in[1];
     output_ = out[0];
     error_ = err[0];
+  }
+
+  // A pseudo-terminal in raw mode: ends[0] the side this process reads,
+  // ends[1] the terminal, as pipe() gives them. The terminal does not
+  // become the controlling one of either process.
+  static bool openTerminal(int ends[2]) {
+    ends[0] = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (ends[0] < 0) return false;
+    const char* name = grantpt(ends[0]) == 0 && unlockpt(ends[0]) == 0 ? ptsname(ends[0]) : nullptr;
+    ends[1] = name != nullptr ? open(name, O_RDWR | O_NOCTTY | O_CLOEXEC) : -1;
+    termios mode{};
+    if (ends[1] < 0 || tcgetattr(ends[1], &mode) != 0) return false;
+    cfmakeraw(&mode);
+    return tcsetattr(ends[1], TCSANOW, &mode) == 0;
   }
 
   // Reads whatever the child has written, waiting until the deadline at

@@ -54,9 +54,10 @@ std::string marksAfter(const std::string& err, std::string_view header) {
 
 class Interrupt : public testing::Test {
  protected:
-  void start(const std::string& text) {
+  void start(const std::string& text, ChildProcess::Output error = ChildProcess::Output::kPipes) {
     child_ = std::make_unique<ChildProcess>(
-        std::vector<std::string>{ELSSCAN_BINARY, writeTempFile(text)});
+        std::vector<std::string>{ELSSCAN_BINARY, writeTempFile(text)}, ChildProcess::Input::kPipe,
+        error);
     ASSERT_GT(child_->pid(), 0);
   }
 
@@ -83,6 +84,21 @@ TEST_F(Interrupt, AtTheCommandPromptEndsWithStatusOneKeepingTheOutput) {
             "(3): skip=4, string=(1,3,5)\n"
             "(4): skip=-2, string=(2,3,4)\n");
   EXPECT_EQ(child_->err(), "command: searching forward \nsearching backward \ncommand: ");
+}
+
+// Standard error on a terminal: the line that Ctrl-C cut short is ended,
+// so that the shell's prompt starts on a fresh line. (On a pipe the bytes
+// stay as they were, as the test above holds.)
+TEST_F(Interrupt, AtTheCommandPromptOnATerminalEndsTheLine) {
+  start("ABCAB", ChildProcess::Output::kErrorTerminal);
+  child_->write("/AB\n");
+  ASSERT_TRUE(child_->waitForError("command: ", 2, kPatience)) << child_->err();
+  // Time to reach the read, where the handler itself ends the program.
+  child_->waitFor([] { return false; }, std::chrono::milliseconds(200));
+  child_->sendSignal(SIGINT);
+  EXPECT_EQ(child_->wait(kPatience), 1);
+  EXPECT_EQ(ChildProcess::occurrences(child_->out(), "\n"), 4);
+  EXPECT_EQ(child_->err(), "command: searching forward \nsearching backward \ncommand: \n");
 }
 
 TEST_F(Interrupt, AtAPagingPromptEndsWithStatusOneKeepingThePage) {
@@ -144,6 +160,20 @@ TEST(InterruptBeforeTheScan, EndsTheProgramAtOnceWithStatusOne) {
   EXPECT_EXIT((
                   scanBeginHook = [] { std::raise(SIGINT); }, runSession(text, "/AA/a\nq\n")),
               testing::ExitedWithCode(1), "^command: searching forward $");
+}
+
+TEST(InterruptBeforeTheScan, OnATerminalEndsTheLine) {
+  const std::string text = writeTempFile(std::string(200, 'A'));
+  ChildProcess child(
+      [&text] {
+        scanBeginHook = [] { std::raise(SIGINT); };
+        runSession(text, "/AA/a\nq\n");
+        return 0;
+      },
+      ChildProcess::Output::kErrorTerminal);
+  ASSERT_GT(child.pid(), 0);
+  EXPECT_EQ(child.wait(kPatience), 1);
+  EXPECT_EQ(child.err(), "command: searching forward \n");
 }
 
 TEST_F(Interrupt, TwiceStopsBothScansAndTheProgramGoesOn) {

@@ -274,11 +274,18 @@ DWORD consoleOutputMode() {
   return mode;
 }
 
+// The column of the console's cursor, from 0.
+SHORT cursorColumn() {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info);
+  return info.dwCursorPosition.X;
+}
+
 // Starts the program on this console, waits until it has turned
 // virtual-terminal processing on, ends it with end, and checks that the
-// console has its own mode back.
+// console has its own mode back. *column: the cursor's column after the end.
 template <typename End>
-void checkConsoleModeComesBack(const End& end, int expected_status) {
+void checkConsoleModeComesBack(const End& end, int expected_status, SHORT* column) {
   const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
   DWORD own = 0;
   ASSERT_TRUE(GetConsoleMode(out, &own));
@@ -294,11 +301,16 @@ void checkConsoleModeComesBack(const End& end, int expected_status) {
     EXPECT_EQ(child.wait(), expected_status);
   }
   EXPECT_EQ(consoleOutputMode(), own);
+  *column = cursorColumn();
 }
 
+// Ctrl-C also ends the line that the prompt left, which q does not.
 TEST_F(WindowsCtrlC, ConsoleModeComesBackAfterQuitAndAfterCtrlC) {
-  checkConsoleModeComesBack([](Child& child) { child.write("q\n"); }, 0);
-  checkConsoleModeComesBack([](Child& child) { ASSERT_TRUE(child.ctrlC()); }, 1);
+  SHORT column = -1;
+  checkConsoleModeComesBack([](Child& child) { child.write("q\n"); }, 0, &column);
+  EXPECT_NE(column, 0);
+  checkConsoleModeComesBack([](Child& child) { ASSERT_TRUE(child.ctrlC()); }, 1, &column);
+  EXPECT_EQ(column, 0);
 }
 
 constexpr char kPressEnter[] = "Press Enter to close this window.\r\n";

@@ -45,23 +45,28 @@ TEST(LoadingInterrupt, EndsWithStatusOneAtTheNextPoll) {
   const std::string path = writeTempFile(std::string(kChunk * kChunks, 'a'));
   for (const std::size_t held :
        {std::size_t{1}, kChunks / 2, kLoadPolls, kLoadPolls + kChunks / 2}) {
-    heldPoll = held;
-    ChildProcess child([&path] {
-      loaderTuning.chunk_bytes = static_cast<int>(kChunk);
-      loaderTuning.poll_hook = holdAtPoll;
-      std::string name = path;
-      char program[] = "elsScan";
-      char* argv[] = {program, name.data(), nullptr};
-      return runProgram(2, argv);
-    });
-    ASSERT_GT(child.pid(), 0);
-    ASSERT_TRUE(child.waitFor([&] { return child.err().size() >= held; }, kPatience))
-        << held << ": " << child.err();
-    ASSERT_TRUE(child.sendSignal(SIGINT));
-    child.write("\n");
-    EXPECT_EQ(child.wait(kPatience), 1) << held;
-    EXPECT_EQ(child.err(), std::string(held, '.')) << held;
-    EXPECT_EQ(child.out(), "") << held;
+    // On a terminal the line of dots is ended; on a pipe nothing follows it.
+    for (const bool terminal : {false, true}) {
+      heldPoll = held;
+      ChildProcess child(
+          [&path] {
+            loaderTuning.chunk_bytes = static_cast<int>(kChunk);
+            loaderTuning.poll_hook = holdAtPoll;
+            std::string name = path;
+            char program[] = "elsScan";
+            char* argv[] = {program, name.data(), nullptr};
+            return runProgram(2, argv);
+          },
+          terminal ? ChildProcess::Output::kErrorTerminal : ChildProcess::Output::kPipes);
+      ASSERT_GT(child.pid(), 0);
+      ASSERT_TRUE(child.waitFor([&] { return child.err().size() >= held; }, kPatience))
+          << held << ": " << child.err();
+      ASSERT_TRUE(child.sendSignal(SIGINT));
+      child.write("\n");
+      EXPECT_EQ(child.wait(kPatience), 1) << held;
+      EXPECT_EQ(child.err(), std::string(held, '.') + (terminal ? "\n" : "")) << held;
+      EXPECT_EQ(child.out(), "") << held;
+    }
   }
 }
 

@@ -6,7 +6,8 @@ plain code (it never runs elsScan).
     search_session.py CASE_DIR
 
 reads CASE_DIR/args and CASE_DIR/stdin and writes CASE_DIR/expected.stdout,
-expected.stderr, expected.merged and expected.status.
+expected.stderr, expected.merged and expected.status. Of the options before
+the file name it knows -c and --no-pager.
 """
 import os
 import sys
@@ -54,8 +55,9 @@ def atoi(s):
 
 
 class Session:
-    def __init__(self, text, lines):
+    def __init__(self, text, lines, pager=True):
         self.text = text
+        self.pager = pager  # False: no "continued ... " prompt anywhere
         self.lines = lines
         self.events = []  # (stream, bytes) in the order written
         self.pattern = b""
@@ -111,6 +113,8 @@ class Session:
         return start, center, end
 
     def prompt_stops(self):
+        if not self.pager:
+            return False
         self.err("continued ... ")
         reply = self.read()
         return reply is None or reply[:1] in (b"q", b"Q")
@@ -144,8 +148,9 @@ class Session:
         # Within a skip, ascending starts in the forward text.
         self.backward = sorted(found, key=lambda h: (h[0], -h[1]))
         if state["lines"] == PAGE:
-            self.err("continued ... ")
-            self.read()
+            if self.pager:
+                self.err("continued ... ")
+                self.read()
             state["lines"] = 0
         self.err("\n")
         state["lines"] += 1
@@ -210,11 +215,13 @@ def main():
     case = sys.argv[1]
     args = open(os.path.join(case, "args")).read().split("\n")
     args = [a for a in args if a]
-    remove_spaces = len(args) == 2 and args[0] == "-c"
+    options = args[:-1]
+    remove_spaces = "-c" in options
+    pager = "--no-pager" not in options
     text = load_text(os.path.join(case, args[-1]), remove_spaces)
     stdin_path = os.path.join(case, "stdin")
     data = open(stdin_path, "rb").read() if os.path.exists(stdin_path) else b""
-    session = Session(text, input_lines(data))
+    session = Session(text, input_lines(data), pager)
     status = session.run()
     streams = {"out": b"", "err": b"", "merged": b""}
     for stream, chunk in session.events:
