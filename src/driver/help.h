@@ -11,7 +11,7 @@
 // command list. Ends with a newline.
 const std::string& helpText();
 
-// The version, from the build ("1.23.0").
+// The version, from the build ("1.24.0").
 extern const char* const versionText;
 
 // Writes the help text to standard output. Returns the exit status, 0; when
