@@ -27,6 +27,6 @@ void joinAnchors(LetterIndex* index, const Block& block, int anchors_begin, int 
 // skip at a time by pairs; by masks, the steps of the index's width, at
 // least as many a block as make an anchor's steps cost no less than
 // setting it up for the block.
-BlockSteps joinSteps(const LetterIndex& index);
+JoinUnit joinUnit(const LetterIndex& index);
 
 #endif  // SRC_SEARCH_JOIN_H_

@@ -36,15 +36,16 @@
 #include "search/scan_tuning.h"
 #include "util/interrupt.h"
 
-// Calls visit(pos) for every pos from `from` to to - 1, polling before each
-// run of per_poll positions (1 or more). Returns false when a Ctrl-C cut the
-// pass short. Safe for any 0 <= from <= to <= INT_MAX: no sum passes `to`.
+// Calls visit(run_from, run_to) for the runs of per_poll positions (1 or
+// more; the last run fewer) that make up [from, to), in order, polling
+// before each. Returns false when a Ctrl-C cut the pass short. Safe for any
+// 0 <= from <= to <= INT_MAX: no sum passes `to`.
 template <typename Visit>
-bool forEachPosition(int from, int to, int per_poll, Visit visit) {
+bool forEachRun(int from, int to, int per_poll, Visit visit) {
   while (from < to) {
     if (scanStopRequested()) return false;
     const int stop = from + std::min(to - from, per_poll);
-    for (int pos = from; pos < stop; ++pos) visit(pos);
+    visit(from, stop);
     from = stop;
   }
   return true;
@@ -154,14 +155,14 @@ using ByteCounts = std::array<long long, 256>;
 
 struct LetterIndex {
   const unsigned char* text = nullptr;
-  bool pairs = false;                // joined by pairs, else by masks
-  MaskStep step = MaskStep::kPlain;  // the skips of a step of the masks
-  ByteCounts letter_counts{};        // per byte value, its count in the text
-  std::vector<int> by_rarity;        // the string's letter indexes, rarest first
-  int anchor_index = 0;              // index in the string of the anchor letter
-  std::vector<int> anchors;          // its positions (0-based), ascending
-  std::vector<Check> checks;         // letters tested byte by byte, rarest
-                                     // first, after the maps or the screen
+  JoinMethod method = JoinMethod::kMasks;       // kPairs or kMasks, never kCheapest
+  MaskWidth mask_width = MaskWidth::kPortable;  // the masks' steps
+  ByteCounts letter_counts{};                   // per byte value, its count in the text
+  std::vector<int> by_rarity;                   // the string's letter indexes, rarest first
+  int anchor_index = 0;                         // index in the string of the anchor letter
+  std::vector<int> anchors;                     // its positions (0-based), ascending
+  std::vector<Check> checks;                    // letters tested byte by byte, rarest
+                                                // first, after the maps or the screen
 
   // Sizes that the scan's tuning sets (FastScanTuning).
   int pairs_per_batch = kMaxPairsPerBatch;
