@@ -1,9 +1,6 @@
-// Blocks of the joined scan: the skips are joined a run at a time, [first,
-// end), and this file says which anchors a block covers, up to which skip
-// each anchor's start fits, and how large the next block is.
-//
-// Threads: a Block is made by the scan's calling thread before the block is
-// joined and only read while it is joined, by every joining thread.
+// Blocks of the joined scan, the runs of skips joined at once: which
+// anchors a block covers, up to which skip each anchor's start fits, and how
+// large the next block is.
 #ifndef SRC_SEARCH_BLOCK_SIZING_H_
 #define SRC_SEARCH_BLOCK_SIZING_H_
 
@@ -20,7 +17,9 @@ struct BlockShape {
 
 // A run of skips joined at once, [first, end). An anchor x stands at
 // start + anchor_index x skip, and a start fits when it is at least 0 and
-// start + (pattern_len - 1) x skip is within the text.
+// start + (pattern_len - 1) x skip is within the text. Made by the scan's
+// calling thread before the block is joined, and only read while it is
+// joined, by every joining thread.
 struct Block {
   BlockShape shape;
   int first;

@@ -13,6 +13,14 @@
 #include "search/scan_team.h"
 #include "util/interrupt.h"
 
+// The joined scan's roles, one file each: scan_tuning.h (the sizes that
+// shape the work) and mask_steps.h (the widths of the masks' steps),
+// letter_index.h (the anchors, partners, maps and checks), join.h (the two
+// join methods over one block and one range of anchors), block_sizing.h
+// (which skips a block takes and which anchors fit), block_hits.h (one
+// thread's hits of a block, grouped by skip), scan_team.h (the threads), and
+// this file, which runs the blocks in order and appends their hits and marks.
+
 namespace {
 
 // The buffers of the last scan, kept for the next (see letter_index.h).
