@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <ostream>
 #include <random>
 #include <string>
 #include <utility>
@@ -23,6 +24,11 @@
 #include "search/scan_job.h"
 #include "search/scan_tuning.h"
 #include "util/interrupt.h"
+#include "util/scoped_tuning.h"
+
+// Names a width in the tests' messages by its skips (found by gtest
+// through the row's namespace).
+static void PrintTo(const MaskWidthRow& row, std::ostream* os) { *os << row.skips << " skips"; }
 
 namespace {
 
@@ -196,7 +202,7 @@ class FastScan : public testing::Test {
 
   std::mt19937 rng_{20240611};
   int chunk_shift_ = HitList::kChunkShift;  // of the lists that the scans fill
-  ScopedScanTuning tuning_;
+  const ScopedTuning<FastScanTuning> tuning_{&fastScanTuning};
 };
 
 // True when got is what the plain loop keeps if it is stopped at the first

@@ -1,7 +1,7 @@
 // The joined scan's tuning: choices and sizes that shape its work without
 // changing its result. The program keeps the sizes that suit long texts;
-// tests change them, through ScopedScanTuning, to reach on short texts the
-// paths that long texts take.
+// tests change them through a ScopedTuning (util/scoped_tuning.h), to reach
+// on short texts the paths that long texts take.
 #ifndef SRC_SEARCH_SCAN_TUNING_H_
 #define SRC_SEARCH_SCAN_TUNING_H_
 
@@ -57,21 +57,5 @@ inline constexpr FastScanTuning kLongTextTuning = {
 // The tuning that scans take: kLongTextTuning in the program. Read by the
 // scan's calling thread when a scan starts; changed between scans only.
 extern FastScanTuning fastScanTuning;
-
-// Tests set the tuning through one of these: it keeps the tuning that was
-// in force and puts it back when it goes.
-class ScopedScanTuning {
- public:
-  ScopedScanTuning() : saved_(fastScanTuning) {}
-  ~ScopedScanTuning() { fastScanTuning = saved_; }
-  ScopedScanTuning(const ScopedScanTuning&) = delete;
-  ScopedScanTuning& operator=(const ScopedScanTuning&) = delete;
-
-  FastScanTuning* operator->() const { return &fastScanTuning; }
-  FastScanTuning& operator*() const { return fastScanTuning; }
-
- private:
-  const FastScanTuning saved_;
-};
 
 #endif  // SRC_SEARCH_SCAN_TUNING_H_

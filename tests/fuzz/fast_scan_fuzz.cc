@@ -28,6 +28,7 @@
 #include "search/scan.h"
 #include "search/scan_tuning.h"
 #include "util/message.h"
+#include "util/scoped_tuning.h"
 
 namespace {
 
@@ -76,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < 6) return 0;
   static constexpr JoinMethod kMethods[] = {JoinMethod::kCheapest, JoinMethod::kPairs,
                                             JoinMethod::kMasks};
-  const ScopedScanTuning tuning;
+  const ScopedTuning tuning(&fastScanTuning);
   tuning->method = kMethods[data[0] % 3];
   tuning->parallel_work = (data[0] & 0x80) != 0 ? 0 : 1LL << 40;
   tuning->threads = 1 + (data[0] >> 4 & 3);
