@@ -36,12 +36,28 @@ struct MaskWidthRow {
 inline constexpr MaskWidthRow kMaskWidths[] = {
     // 8 bytes shifted by at most 7 bits leave 57 good bits, of which 56 (7
     // whole bytes) are used.
-    {MaskWidth::kPortable, 56, 2, 8, true, nullptr, nullptr},
+    {.width = MaskWidth::kPortable,
+     .skips = 56,
+     .step_work = 2,
+     .bytes_read = 8,
+     .built = true,
+     .processor_has = nullptr,
+     .lacking = nullptr},
     // Each 64-bit lane takes its 8 bytes and the next lane's.
-    {MaskWidth::kAvx2, 256, 4, 32 + 8, ELSSCAN_X86_VECTORS != 0, cpuHasAvx2,
-     "the processor lacks AVX2"},
-    {MaskWidth::kAvx512, 512, 6, 64 + 8, ELSSCAN_X86_VECTORS != 0, cpuHasAvx512Vbmi2,
-     "the processor lacks AVX-512 with VBMI2"},
+    {.width = MaskWidth::kAvx2,
+     .skips = 256,
+     .step_work = 4,
+     .bytes_read = 32 + 8,
+     .built = ELSSCAN_X86_VECTORS != 0,
+     .processor_has = cpuHasAvx2,
+     .lacking = "the processor lacks AVX2"},
+    {.width = MaskWidth::kAvx512,
+     .skips = 512,
+     .step_work = 6,
+     .bytes_read = 64 + 8,
+     .built = ELSSCAN_X86_VECTORS != 0,
+     .processor_has = cpuHasAvx512Vbmi2,
+     .lacking = "the processor lacks AVX-512 with VBMI2"},
 };
 
 inline constexpr std::size_t kMaskWidthCount = std::size(kMaskWidths);
