@@ -68,10 +68,13 @@ class PeakMemory {
 // The widest width argument, in skips, as the tuning takes it; false for
 // a number of skips that no width has.
 bool parseWidth(const char* argument, MaskWidth* width) {
-  const MaskWidthRow* row = maskWidthOfSkips(std::atoi(argument));
-  if (row == nullptr) return false;
-  *width = row->width;
-  return true;
+  const int skips = std::atoi(argument);
+  for (const MaskWidthRow& row : kMaskWidths) {
+    if (row.skips != skips) continue;
+    *width = row.width;
+    return true;
+  }
+  return false;
 }
 
 // The widths that this build knows, narrowest first, whether or not the

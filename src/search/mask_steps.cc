@@ -1,7 +1,5 @@
 #include "search/mask_steps.h"
 
-#include <string>
-
 // maskWidthRow finds a width's row by the width's value.
 static_assert([] {
   for (std::size_t k = 0; k < kMaskWidthCount; ++k) {
@@ -10,20 +8,9 @@ static_assert([] {
   return true;
 }());
 
-const MaskWidthRow* maskWidthOfSkips(int skips) {
-  for (const MaskWidthRow& row : kMaskWidths) {
-    if (row.skips == skips) return &row;
-  }
-  return nullptr;
-}
-
 const char* maskWidthMissing(MaskWidth width) {
   const MaskWidthRow& row = maskWidthRow(width);
-  if (!row.built) {
-    static const std::string only =
-        "this build has only the " + std::to_string(kMaskWidths[0].skips) + "-skip steps";
-    return only.c_str();
-  }
+  if (!row.built) return "this build has only the portable steps";
   if (row.processor_has != nullptr && !row.processor_has()) return row.lacking;
   return nullptr;
 }

@@ -73,10 +73,6 @@ constexpr const MaskWidthRow& maskWidthRow(MaskWidth width) {
   return kMaskWidths[static_cast<std::size_t>(width)];
 }
 
-// The row of the width whose steps test skips skips; null when no row has
-// that many.
-const MaskWidthRow* maskWidthOfSkips(int skips);
-
 // Bytes after the last bit of a map that a step of any width may read.
 inline constexpr int kMaskPadding = [] {
   int most = 0;
