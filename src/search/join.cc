@@ -47,6 +47,7 @@ Sweep sweepOf(MaskWidth width, std::size_t count) {
     case MaskWidth::kAvx2:
       return sweepOfMaps<Steps256>(count);
 #endif
+    case MaskWidth::kPortable:
     default:
       return sweepOfMaps<Steps56>(count);
   }
