@@ -12,10 +12,12 @@
 //   scan_bench interrupt <text> <string> <all_skips 0|1> <trials>
 //   scan_bench load <file>
 //   scan_bench program <elsScan> <text> <seconds before a Ctrl-C, or -1>
+//   scan_bench widths
 //
-// The widest step is 56, 256 or 512 skips (default 512); the scan takes the
-// widest of those up to it that the processor has, and scan prints it as step
-// (1 for the plain loop). Exit status 2 for wrong arguments or an unreadable
+// The widest step is given in skips, one of the widths that widths lists
+// (default the widest); the scan takes the widest up to it that this build
+// and the processor have, and scan prints that one as step (1 for the plain
+// loop). Exit status 2 for wrong arguments or an unreadable
 // text, 3 for a mode that this system's build does not offer.
 #include <algorithm>
 #include <chrono>
@@ -32,10 +34,12 @@
 #include "core/hit_list.h"
 #include "core/main_info.h"
 #include "search/fast_scan.h"
+#include "search/mask_steps.h"
 #include "search/run.h"
 #include "search/scan.h"
+#include "search/scan_job.h"
+#include "search/scan_tuning.h"
 #include "text/loader.h"
-#include "util/cpu_features.h"
 #include "util/interrupt.h"
 
 namespace {
@@ -61,22 +65,23 @@ class PeakMemory {
   bool reset_;
 };
 
-// The widest step argument as the tuning takes it; false for a wrong one.
-bool parseStep(const char* argument, MaskStep* step) {
+// The widest width argument, in skips, as the tuning takes it; false for
+// a number of skips that no width has.
+bool parseWidth(const char* argument, MaskWidth* width) {
   const int skips = std::atoi(argument);
-  if (skips == 56) *step = MaskStep::kPlain;
-  if (skips == 256) *step = MaskStep::kAvx2;
-  if (skips == 512) *step = MaskStep::kAvx512;
-  return skips == 56 || skips == 256 || skips == 512;
+  for (const MaskWidthRow& row : kMaskWidths) {
+    if (row.skips != skips) continue;
+    *width = row.width;
+    return true;
+  }
+  return false;
 }
 
-// The skips of the step that the scan takes: the widest up to the tuning's
-// that the processor has.
-int stepSkips() {
-  const MaskStep widest = fastScanTuning.widest_step;
-  if (widest >= MaskStep::kAvx512 && cpuHasAvx512Vbmi2()) return 512;
-  if (widest >= MaskStep::kAvx2 && cpuHasAvx2()) return 256;
-  return 56;
+// The widths that this build knows, narrowest first, whether or not the
+// processor has them: bench/windows.sh takes its list from here.
+int runWidths() {
+  for (const MaskWidthRow& row : kMaskWidths) std::printf("%d\n", row.skips);
+  return 0;
 }
 
 char* loadCorpus(const char* path) {
@@ -106,7 +111,7 @@ void summarize(const HitList& list, long long* count, unsigned long long* checks
 int runScan(int argc, char** argv) {
   if (argc < 6 || argc > 8) return 2;
   if (argc >= 7) fastScanTuning.threads = std::atoi(argv[6]);
-  if (argc == 8 && !parseStep(argv[7], &fastScanTuning.widest_step)) return 2;
+  if (argc == 8 && !parseWidth(argv[7], &fastScanTuning.widest_mask)) return 2;
   char* text = loadCorpus(argv[2]);
   const bool plain = std::strcmp(argv[3], "plain") == 0;
   const char* pattern = argv[4];
@@ -134,7 +139,7 @@ int runScan(int argc, char** argv) {
       "seconds=%.4f forward_seconds=%.4f cpu_seconds=%.4f forward=%lld backward=%lld "
       "peak_bytes=%lld checksum=%016llx step=%d\n",
       seconds, forward_seconds, cpu, forward_hits, backward_hits, peak, checksum,
-      plain ? 1 : stepSkips());
+      plain ? 1 : maskWidthRow(widestMaskWidth(fastScanTuning.widest_mask)).skips);
   return 0;
 }
 
@@ -184,10 +189,9 @@ int runSample(int argc, char** argv) {
   const int samples = std::atoi(argv[5]);
   const int text_len = mainInfo.textLen;
   const int pattern_len = static_cast<int>(std::strlen(pattern));
-  int max_skip = text_len / (pattern_len - 1);
-  if (all_skips == 0) max_skip = std::min(max_skip, mainInfo.skipLimit);
-  const ScanJob job = {text, text_len, pattern, pattern_len, max_skip, 0};
-  const int last = std::min(max_skip, job.lastFittingSkip());
+  if (pattern_len < 2) return 2;
+  const ScanJob job = scanJob(text, text_len, pattern, pattern_len, all_skips, mainInfo.skipLimit);
+  const int last = std::min(job.max_skip, job.lastFittingSkip());
   double all_starts = 0;
   for (int skip = 1; skip <= last; ++skip) all_starts += text_len - (pattern_len - 1) * skip;
   double estimate = 0;
@@ -303,5 +307,6 @@ int main(int argc, char** argv) {
   if (mode == "load") return runLoad(argc, argv);
   if (mode == "quit") return runQuit(argc, argv);
   if (mode == "program") return runProgramOnce(argc, argv);
+  if (mode == "widths" && argc == 2) return runWidths();
   return 2;
 }

@@ -7,7 +7,8 @@
 #                             taken in turns, and prints a Markdown table
 #   bench/windows.sh --check  no timing and no corpus: both programs search
 #                             the letters of samples/genesis.txt with each
-#                             step width and thread count, and must find the
+#                             width of the masks' steps (as scan_bench widths
+#                             lists them) and thread count, and must find the
 #                             same hits in the same order with the same steps
 #
 # scan_bench times the scan itself, so Wine's start-up does not count. Builds
@@ -61,7 +62,7 @@ if [ "$check" = 1 ]; then
   # Strings whose letters are common take the bit maps; a rare one the
   # pairs. /a lifts the skip limit.
   for workload in "GOD 1" "GOD 0" "LORD 1" "JACOB 1" "ISHMAEL 0" "ZZQ 1"; do
-    for step in 56 256 512; do
+    for step in $("$linux" widths); do
       for threads in 1 0; do
         # shellcheck disable=SC2086  # the workload is two words
         here=$("$linux" scan "$text" fast $workload "$threads" "$step" 2> /dev/null)

@@ -7,8 +7,8 @@
 #   tools/test.sh --tsan      the scan and Ctrl-C tests under ThreadSanitizer (clang) in build-tsan/
 #   tools/test.sh --windows   the Windows program cross-built with MinGW-w64 in
 #                             build-windows/, every test run under Wine
-# Each run ends with a line that names the widths of the masks' steps (56,
-# 256, 512 skips) whose tests ran, and why any were skipped.
+# Each run ends with a line that names the widths of the masks' steps whose
+# tests ran, and why any were skipped.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh test
@@ -40,16 +40,22 @@ case "${1:-}" in
 esac
 [ -n "${CI:-}" ] && flags+=(-DCMAKE_COMPILE_WARNING_AS_ERROR=ON)
 
-# Which widths of the masks' steps the tests just run took, from CTest's log:
-# "ran", "failed", or "skipped" with the reason that the test gave.
+# Which widths of the masks' steps the tests just run took: "ran", "failed",
+# "skipped" with the reason that the test gave, or "did not run". The
+# widths are those of the width tests, one per row of the program's table
+# of widths, in its order; their states come from CTest's log.
 report_step_widths() {
   local log=Testing/Temporary/LastTest.log
   [ -f "$log" ] || return 0
-  tr -d '\r' < "$log" | awk '
+  local tested widths
+  tested=$(tr -d '\r' < "$log")  # read first: ctest -N writes a log of its own
+  widths=$(ctest -N -R 'FastScanWidth\..*/Of[0-9]+Skips$' |
+           sed -n 's/.*FastScanWidth\..*\/Of\([0-9]*\)Skips$/\1/p' | tr '\n' ' ')
+  awk -v widths="$widths" '
     / Test: .*FastScanWidth\..*\/Of[0-9]+Skips$/ {
       match($0, /Of[0-9]+Skips$/)
       width = substr($0, RSTART + 2, RLENGTH - 7) + 0
-      widths[width] = 1
+      seen[width] = 1
       next
     }
     width == "" { next }
@@ -59,12 +65,14 @@ report_step_widths() {
     /^<end of output>/ { width = "" }
     END {
       line = ""
-      for (w = 1; w <= 4096; ++w) {
-        if (!(w in widths)) continue
-        line = line (line == "" ? "" : ", ") w " skips " (w in state ? state[w] : "failed")
+      count = split(widths, order, " ")
+      for (k = 1; k <= count; ++k) {
+        w = order[k] + 0
+        result = w in state ? state[w] : (w in seen ? "failed" : "did not run")
+        line = line (line == "" ? "" : ", ") w " skips " result
       }
       print "Steps of the masks: " (line == "" ? "no width test ran" : line)
-    }'
+    }' <<< "$tested"
 }
 
 cmake -S . -B "$build" "${flags[@]}" >/dev/null

@@ -1,16 +1,5 @@
-// What one joining thread found in one block: its hits in the order found
-// (by anchor, then by skip) with a count per skip, and, once the calling
-// thread has made room in the list, where each skip's hits go. A thread
-// takes its anchors in ascending order, so within a skip its hits stand in
-// ascending order of start; the threads take consecutive ranges of anchors,
-// so a skip's hits are thread 0's, then thread 1's, and so on.
-//
-// Threads: each BlockHits belongs to one joining thread while a block is
-// joined and while its hits are copied into the list, and to the scan's
-// calling thread in between, when it writes the marks and sets dest; the
-// team's start and end of each phase order them (scan_team.h). Its buffers
-// are kept from block to block and from scan to scan, and grow only through
-// operator new.
+// What one joining thread found in one block: its hits in the order found,
+// a count per skip, and where each skip's hits go in the list.
 #ifndef SRC_SEARCH_BLOCK_HITS_H_
 #define SRC_SEARCH_BLOCK_HITS_H_
 
@@ -18,6 +7,15 @@
 
 class HitList;
 
+// A thread takes its anchors in ascending order, so within a skip its hits
+// stand in ascending order of start; the threads take consecutive ranges of
+// anchors, so a skip's hits are thread 0's, then thread 1's, and so on.
+//
+// Each BlockHits belongs to one joining thread while a block is joined and
+// while its hits are copied into the list, and to the scan's calling
+// thread in between, when it writes the marks and sets dest; the team's
+// run() orders the phases (scan_team.h). Its buffers are kept from block to
+// block and from scan to scan, and grow only through operator new.
 struct BlockHits {
   struct Found {
     int skip_offset;  // skip - the block's first skip

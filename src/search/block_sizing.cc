@@ -43,19 +43,20 @@ int clampSize(double size, const FastScanTuning& tuning) {
 
 int firstBlockSize(const FastScanTuning& tuning) { return clampSize(1, tuning); }
 
-int nextBlockSize(const BlockCost& last, const BlockBounds& bounds, const FastScanTuning& tuning) {
+int nextBlockSize(const BlockCost& last, const BlockSizeRules& rules,
+                  const FastScanTuning& tuning) {
   const double size = last.skips;
   double next = 8.0 * size;
   if (last.work > 0) {
     next = std::min(next,
                     static_cast<double>(tuning.block_work) * size / static_cast<double>(last.work));
   }
-  next = std::max(next, static_cast<double>(bounds.mark_step));
-  const double step = std::max(bounds.steps.skips, 1);
-  next = std::max(step * std::max(bounds.steps.least, 1), std::round(next / step) * step);
+  next = std::max(next, static_cast<double>(rules.mark_interval));
+  const double unit = std::max(rules.unit.skips, 1);
+  next = std::max(unit * std::max(rules.unit.least_units, 1), std::round(next / unit) * unit);
   if (last.hits > 0) {
     const double most_hits = std::max(static_cast<double>(tuning.block_hits),
-                                      static_cast<double>(bounds.text_len) / kTextBytesPerBlockHit);
+                                      static_cast<double>(rules.text_len) / kTextBytesPerBlockHit);
     next = std::min(next, most_hits * size / static_cast<double>(last.hits));
   }
   return clampSize(next, tuning);

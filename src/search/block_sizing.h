@@ -1,9 +1,6 @@
-// Blocks of the joined scan: the skips are joined a run at a time, [first,
-// end), and this file says which anchors a block covers, up to which skip
-// each anchor's start fits, and how large the next block is.
-//
-// Threads: a Block is made by the scan's calling thread before the block is
-// joined and only read while it is joined, by every joining thread.
+// Blocks of the joined scan, the runs of skips joined at once: which
+// anchors a block covers, up to which skip each anchor's start fits, and how
+// large the next block is.
 #ifndef SRC_SEARCH_BLOCK_SIZING_H_
 #define SRC_SEARCH_BLOCK_SIZING_H_
 
@@ -20,7 +17,9 @@ struct BlockShape {
 
 // A run of skips joined at once, [first, end). An anchor x stands at
 // start + anchor_index x skip, and a start fits when it is at least 0 and
-// start + (pattern_len - 1) x skip is within the text.
+// start + (pattern_len - 1) x skip is within the text. Made by the scan's
+// calling thread before the block is joined, and only read while it is
+// joined, by every joining thread.
 struct Block {
   BlockShape shape;
   int first;
@@ -59,19 +58,19 @@ struct BlockCost {
 // Skips of the first block.
 int firstBlockSize(const FastScanTuning& tuning);
 
-// How the join takes a block's skips: in steps of `skips` skips (1 for the
-// pairs join, a width's skips for the masks', whose last step in a block
-// costs a whole one however few skips it has left), at least `least` of
-// them a block (1 or more).
-struct BlockSteps {
+// The unit in which the join takes a block's skips: skips at a time (1 for
+// the pairs join; a width's skips for the masks', whose last step in a
+// block costs a whole one however few skips it has left), and at least
+// least_units of them a block (1 or more).
+struct JoinUnit {
   int skips;
-  int least;
+  int least_units;
 };
 
-// What bounds the blocks of a scan besides the tuning.
-struct BlockBounds {
-  int mark_step;     // skips between two progress marks; 0 or below: none
-  BlockSteps steps;  // the join's
+// What the sizes of a scan's blocks follow besides the tuning.
+struct BlockSizeRules {
+  int mark_interval;  // skips between two progress marks; 0 or below: none
+  JoinUnit unit;      // the join's
   int text_len;
 };
 
@@ -82,15 +81,15 @@ inline constexpr int kTextBytesPerBlockHit = 64;
 
 // Skips of the block after one that cost last: the size at which a block
 // would cost tuning.block_work, at most 8 times the last size, and not
-// below the mark step (so that at most about 30 blocks cover the skips
+// below the mark interval (so that at most about 30 blocks cover the skips
 // however long the text: each joined anchor has a fixed cost per block,
 // and blocks that shrank as the text grew would make the cost grow with
-// the square of its length); then rounded to whole steps, at least
-// steps.least of them; then lowered to where a block would find
+// the square of its length); then rounded to whole units, at least
+// rules.unit.least_units of them; then lowered to where a block would find
 // tuning.block_hits hits, or one per kTextBytesPerBlockHit bytes of the
 // text if that is more (which bounds the memory of a block's hits without
 // making blocks shrink as the text grows); all within
 // tuning.min_block_skips and tuning.max_block_skips (the maximum wins).
-int nextBlockSize(const BlockCost& last, const BlockBounds& bounds, const FastScanTuning& tuning);
+int nextBlockSize(const BlockCost& last, const BlockSizeRules& rules, const FastScanTuning& tuning);
 
 #endif  // SRC_SEARCH_BLOCK_SIZING_H_

@@ -1,84 +1,129 @@
-// Block sizes and bounds: blocks must grow on long texts whatever a skip
-// costs, and every bound must hold up to texts of the largest int.
+// Block sizes as a scan meets them: about thirty blocks or fewer whatever
+// the text's length, whole units of the join, a bounded count of hits a
+// block, and bounds that hold up to texts of the largest int.
 #include "search/block_sizing.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <vector>
 
-#include "core/hit_triple.h"
-#include "search/letter_index.h"
+#include "search/scan_job.h"
 #include "search/scan_tuning.h"
 
 namespace {
 
-const FastScanTuning kTuning = {JoinMethod::kCheapest,
-                                56,
-                                1 << 13,
-                                1LL << 26,
-                                1LL << 18,
-                                1LL << 22,
-                                0,
-                                MaskStep::kPlain,
-                                kMaxPairsPerBatch,
-                                kPositionsPerPoll};
+constexpr JoinUnit kOneSkip = {1, 1};  // the pairs join's
+constexpr int kSkipLimit = 10000;
+constexpr int kMarkInterval = kSkipLimit / kMarksPerScan;
 
-// The pairs join's steps, and a text too short to raise the block's hits.
-constexpr BlockSteps kOneSkip = {1, 1};
-constexpr int kShortText = 1000;
-
-TEST(NextBlockSize, GrowsWhenOneSkipAloneCostsMoreThanABlock) {
-  // A rarest letter with 3 million occurrences: one skip of the masks costs
-  // 10 units an anchor, about half of a block's work.
-  const BlockCost one_skip = {1, 3'000'000LL * 10, 0};
-  EXPECT_GE(nextBlockSize(one_skip, {0, kOneSkip, kShortText}, kTuning), 56);
-  // With a mark every 333 skips, blocks reach the next mark.
-  EXPECT_GE(nextBlockSize(one_skip, {333, kOneSkip, kShortText}, kTuning), 333);
-  // Twenty times the work still does not shrink a block below the minimum.
-  const BlockCost dense = {56, 60'000'000LL * 10, 0};
-  EXPECT_EQ(nextBlockSize(dense, {0, kOneSkip, kShortText}, kTuning), 56);
+// The sizes of the blocks that cover the skips 1 to max_skip when every
+// skip costs work_per_skip and finds hits_per_skip, as the joined scan sizes
+// them one after another.
+std::vector<int> blockSizes(long long work_per_skip, long long hits_per_skip, int max_skip,
+                            const BlockSizeRules& rules,
+                            const FastScanTuning& tuning = kLongTextTuning) {
+  std::vector<int> sizes;
+  int size = firstBlockSize(tuning);
+  for (long long skip = 1; skip <= max_skip;) {
+    const int block = static_cast<int>(std::min<long long>(size, max_skip + 1 - skip));
+    sizes.push_back(block);
+    size = nextBlockSize({block, work_per_skip * block, hits_per_skip * block}, rules, tuning);
+    skip += block;
+  }
+  return sizes;
 }
 
-TEST(NextBlockSize, CheapBlocksGrowEightfoldUpToTheMaximum) {
-  EXPECT_EQ(nextBlockSize({56, 1000, 0}, {0, kOneSkip, kShortText}, kTuning), 448);
-  EXPECT_EQ(nextBlockSize({4096, 1000, 0}, {0, kOneSkip, kShortText}, kTuning), 1 << 13);
-  EXPECT_EQ(nextBlockSize({56, 0, 0}, {0, kOneSkip, kShortText}, kTuning), 448);
+// A skip's work on a text of text_len bytes: a rarest letter in one byte
+// of 20, each of its anchors costing 10 units a skip.
+long long workPerSkip(long long text_len) { return text_len / 20 * 10; }
+
+TEST(BlockSizes, ThirtyOrSoBlocksCoverTheSkipsWhateverTheTextsLength) {
+  for (const int text_len : {100'000, 3'222'423, 51'558'768, INT_MAX}) {
+    const BlockSizeRules rules = {kMarkInterval, kOneSkip, text_len};
+    const std::vector<int> sizes = blockSizes(workPerSkip(text_len), 0, kSkipLimit, rules);
+    EXPECT_LE(sizes.size(), std::size_t{kMarksPerScan + 2}) << text_len;
+    // The marks alone do not make blocks small: no block but the first and
+    // the last is below the mark interval.
+    for (std::size_t k = 1; k + 1 < sizes.size(); ++k) {
+      EXPECT_GE(sizes[k], kMarkInterval) << text_len << ", block " << k;
+    }
+  }
 }
 
-TEST(NextBlockSize, ManyHitsKeepBlocksSmallButNotBelowTheMinimum) {
-  // A million hits in 1000 skips: 262 skips make a block's worth of hits,
-  // even though the marks come every 5000 skips.
-  EXPECT_EQ(nextBlockSize({1000, 1000, 1'000'000}, {5000, kOneSkip, kShortText}, kTuning), 262);
-  EXPECT_EQ(nextBlockSize({56, 1000, 100'000'000}, {5000, kOneSkip, kShortText}, kTuning), 56);
+TEST(BlockSizes, CheapBlocksGrowAtMostEightfoldUpToTheMaximum) {
+  const std::vector<int> sizes = blockSizes(1, 0, 100'000, {0, kOneSkip, 1000});
+  ASSERT_GT(sizes.size(), 3u);
+  for (std::size_t k = 1; k < sizes.size(); ++k) {
+    EXPECT_LE(sizes[k], 8 * sizes[k - 1]) << k;
+    EXPECT_LE(sizes[k], kLongTextTuning.max_block_skips) << k;
+  }
+  EXPECT_EQ(sizes[sizes.size() - 2], kLongTextTuning.max_block_skips);
 }
 
-// A block's last step of the masks costs a whole one, however few skips it
-// has left.
-TEST(NextBlockSize, MasksTakeWholeStepsAndAtLeastTheJoinsLeast) {
-  constexpr BlockSteps kSteps512 = {512, 2};
-  // A mark every 333 skips asks for a third of a step more than one.
-  EXPECT_EQ(nextBlockSize({512, 1LL << 40, 0}, {333, kSteps512, kShortText}, kTuning), 1024);
-  // Work for 1331 skips, 2.6 steps: three of them.
-  EXPECT_EQ(nextBlockSize({1000, 50'419'866, 0}, {0, kSteps512, kShortText}, kTuning), 1536);
+TEST(BlockSizes, SettleWhereABlockCostsTheTuningsWork) {
+  const long long work_per_skip = kLongTextTuning.block_work / 300;
+  const std::vector<int> sizes = blockSizes(work_per_skip, 0, 20'000, {0, kOneSkip, 1000});
+  for (std::size_t k = 3; k + 1 < sizes.size(); ++k) {
+    EXPECT_NEAR(static_cast<double>(sizes[k] * work_per_skip),
+                static_cast<double>(kLongTextTuning.block_work), static_cast<double>(work_per_skip))
+        << k;
+  }
 }
 
-// 1024 hits a skip: 2^18 hits a block on a short text; on a text of 2^30
-// bytes one per 64 of them, and the blocks no longer shrink.
-TEST(NextBlockSize, LongTextsHoldMoreHitsABlock) {
-  constexpr BlockSteps kSteps512 = {512, 2};
-  const BlockCost dense = {1024, 1, 1 << 20};
-  EXPECT_EQ(nextBlockSize(dense, {0, kSteps512, kShortText}, kTuning), 256);
-  EXPECT_EQ(nextBlockSize(dense, {0, kSteps512, 1 << 30}, kTuning), 1 << 13);
+// A step of the masks costs a whole one however few of its skips a block
+// has left, so blocks hold whole steps (but at the tuning's maximum, which
+// wins), and at least the join's least.
+TEST(BlockSizes, MasksBlocksHoldWholeStepsAndAtLeastTheJoinsLeast) {
+  for (const MaskWidthRow& row : kMaskWidths) {
+    const JoinUnit unit = {row.skips, 2};
+    for (const int mark_interval : {0, kMarkInterval, row.skips + row.skips / 3}) {
+      for (const long long work_per_skip : {1LL, 10'000LL, 1'000'000LL, 1LL << 30}) {
+        const std::vector<int> sizes =
+            blockSizes(work_per_skip, 0, 40'000, {mark_interval, unit, 1000});
+        for (std::size_t k = 1; k + 1 < sizes.size(); ++k) {
+          if (sizes[k] < kLongTextTuning.max_block_skips) {
+            EXPECT_EQ(sizes[k] % row.skips, 0) << row.skips << ", block " << k;
+          }
+          EXPECT_GE(sizes[k], 2 * row.skips) << row.skips << ", block " << k;
+          EXPECT_GE(sizes[k], mark_interval) << row.skips << ", block " << k;
+        }
+      }
+    }
+  }
 }
 
-// A block's hits take 8 bytes each until they are copied into the list. On
-// a long text they may take up to an eighth of its size, whatever a skip
-// finds: never more, and not much less either, or blocks would shrink as
-// the text grows. The minimum and the maximum are out of the way here, as a
-// block of 1024 skips would grow eightfold.
-TEST(NextBlockSize, HitsOfABlockOnALongTextTakeAnEighthOfItsSize) {
-  FastScanTuning unbounded = kTuning;
+// A block's hits wait in memory until they are copied into the list: they
+// stay within the tuning's count, or one per kTextBytesPerBlockHit bytes of
+// a long text, unless the fewest skips of a block already find more.
+TEST(BlockSizes, HitsOfABlockStayBoundedAndDoNotShrinkBlocksOnLongTexts) {
+  const JoinUnit unit = {maskWidthRow(MaskWidth::kAvx512).skips, 2};
+  const int least = kLongTextTuning.min_block_skips;
+  std::vector<int> short_sizes;
+  for (const int text_len : {1000, 1 << 30}) {
+    const long long most =
+        std::max<long long>(kLongTextTuning.block_hits, text_len / kTextBytesPerBlockHit);
+    for (const long long hits_per_skip : {100LL, 1024LL, 100'000LL}) {
+      const std::vector<int> sizes =
+          blockSizes(1, hits_per_skip, kSkipLimit, {kMarkInterval, unit, text_len});
+      for (std::size_t k = 1; k < sizes.size(); ++k) {
+        if (sizes[k] > least) {
+          EXPECT_LE(sizes[k] * hits_per_skip, most) << text_len << ", " << k;
+        }
+      }
+      if (hits_per_skip == 1024 && text_len == 1000) short_sizes = sizes;
+      if (hits_per_skip == 1024 && text_len == 1 << 30) {
+        EXPECT_GT(sizes[1], short_sizes[1]) << "a long text's blocks are no smaller";
+      }
+    }
+  }
+}
+
+// With the minimum and the maximum out of the way, a block's hits on a long
+// text take up to an eighth of the text's size, never more and not much less.
+TEST(BlockSizes, HitsOfABlockOnALongTextTakeAnEighthOfItsSize) {
+  FastScanTuning unbounded = kLongTextTuning;
   unbounded.min_block_skips = 1;
   unbounded.max_block_skips = INT_MAX;
   for (const long long text_len : {1LL << 26, 1LL << 28, 1LL << 30, 0LL + INT_MAX}) {
@@ -93,17 +138,16 @@ TEST(NextBlockSize, HitsOfABlockOnALongTextTakeAnEighthOfItsSize) {
   }
 }
 
-TEST(NextBlockSize, TheMaximumWinsOverTheMinimum) {
-  FastScanTuning one = kTuning;
+TEST(BlockSizes, TheMaximumWinsOverTheMinimum) {
+  FastScanTuning one = kLongTextTuning;
   one.max_block_skips = 1;
   EXPECT_EQ(firstBlockSize(one), 1);
-  EXPECT_EQ(nextBlockSize({1, 1, 0}, {333, kOneSkip, kShortText}, one), 1);
-  FastScanTuning whole = kTuning;
+  EXPECT_EQ(nextBlockSize({1, 1, 0}, {333, kOneSkip, 1000}, one), 1);
+  FastScanTuning whole = kLongTextTuning;
   whole.min_block_skips = INT_MAX;
   whole.max_block_skips = INT_MAX;
   EXPECT_EQ(firstBlockSize(whole), INT_MAX);
-  EXPECT_EQ(nextBlockSize({INT_MAX, LLONG_MAX, LLONG_MAX}, {0, kOneSkip, kShortText}, whole),
-            INT_MAX);
+  EXPECT_EQ(nextBlockSize({INT_MAX, LLONG_MAX, LLONG_MAX}, {0, kOneSkip, 1000}, whole), INT_MAX);
 }
 
 // A text of INT_MAX bytes, never allocated: only positions are computed.
@@ -124,37 +168,6 @@ TEST(Block, BoundsHoldForATextOfTheLargestInt) {
   block = makeBlock({INT_MAX, 3, 1}, {last, INT_MAX - 2}, 1, last + 1);
   EXPECT_EQ(block.lastSkip(last), last);
   EXPECT_EQ(block.lastSkip(INT_MAX - 2), 1);
-}
-
-TEST(ForEachPosition, VisitsTheLastPositionsOfTheLargestText) {
-  const int from = INT_MAX - 3 * kPositionsPerPoll / 2;
-  long long visited = 0;
-  int last = 0;
-  EXPECT_TRUE(forEachPosition(from, INT_MAX, kPositionsPerPoll, [&](int pos) {
-    ++visited;
-    last = pos;
-  }));
-  EXPECT_EQ(visited, INT_MAX - from);
-  EXPECT_EQ(last, INT_MAX - 1);
-}
-
-TEST(Divider, IsExactUpToTheLargestInt) {
-  for (int divisor = 1; divisor <= 4096; ++divisor) {
-    const Divider by(divisor);
-    for (int x : {0, divisor - 1, divisor, INT_MAX - divisor, INT_MAX - 1, INT_MAX}) {
-      ASSERT_EQ(by.quotient(x), x / divisor) << x << " / " << divisor;
-    }
-  }
-}
-
-TEST(HitTriple, CentersOfHitsNearTheEndOfTheLargestText) {
-  const HitTriple forward = forwardTriple(5, INT_MAX - 10, 3);
-  EXPECT_EQ(forward.end, INT_MAX);
-  EXPECT_EQ(forward.center, INT_MAX - 5);
-  const HitTriple backward = backwardTriple(5, 1, 3, INT_MAX);
-  EXPECT_EQ(backward.start, INT_MAX - 10);
-  EXPECT_EQ(backward.center, INT_MAX - 5);
-  EXPECT_EQ(backward.end, INT_MAX);
 }
 
 }  // namespace

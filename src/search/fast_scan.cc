@@ -13,6 +13,14 @@
 #include "search/scan_team.h"
 #include "util/interrupt.h"
 
+// The joined scan's roles, one file each: scan_tuning.h (the sizes that
+// shape the work) and mask_steps.h (the widths of the masks' steps),
+// letter_index.h (the anchors, partners, maps and checks), join.h (the two
+// join methods over one block and one range of anchors), block_sizing.h
+// (which skips a block takes and which anchors fit), block_hits.h (one
+// thread's hits of a block, grouped by skip), scan_team.h (the threads), and
+// this file, which runs the blocks in order and appends their hits and marks.
+
 namespace {
 
 // The buffers of the last scan, kept for the next (see letter_index.h).
@@ -39,7 +47,10 @@ class JoinScan {
   void run(HitList* list);
 
  private:
+  void takeTuning();
+  void joinBlocks(ScanTeam* team, HitList* list);
   void joinBlock(ScanTeam* team, const Block& block);
+  BlockCost blockCost(const Block& block, bool* stopped) const;
   bool appendBlock(ScanTeam* team, const Block& block, HitList* list, bool* found);
 
   const ScanJob& job_;
@@ -95,31 +106,39 @@ bool JoinScan::appendBlock(ScanTeam* team, const Block& block, HitList* list, bo
   return upto == block.end;
 }
 
-void JoinScan::run(HitList* list) {
-  // The set-up polls too; after a Ctrl-C it stops, and so does the loop at
-  // its first poll.
-  double estimated_work = 0;
+// The width of the masks' steps and the sizes that the tuning sets.
+void JoinScan::takeTuning() {
+  index_.mask_width = widestMaskWidth(fastScanTuning.widest_mask);
+  index_.pairs_per_batch = std::clamp(fastScanTuning.pairs_per_batch, 1, kMaxPairsPerBatch);
   index_.positions_per_poll = std::max(fastScanTuning.positions_per_poll, 1);
-  // Further threads share the scan from a certain estimated work on, and
-  // the count of the letters before it when the text's length alone
-  // reaches that work.
-  const int threads = fastScanTuning.threads > 0 ? fastScanTuning.threads : machineScanThreads();
-  const auto parallel = static_cast<double>(fastScanTuning.parallel_work);
-  const int count_threads = job_.text_len >= parallel ? threads : 1;
+}
+
+// Plans the index on a team sized for the count of the letters (which
+// reads the whole text), then builds it and joins the blocks on a team
+// sized for the estimated work of the scan. The set-up polls too; after a
+// Ctrl-C it stops, and so does the block loop at its first poll.
+void JoinScan::run(HitList* list) {
+  takeTuning();
+  const int count_threads = scanThreads(fastScanTuning, job_.text_len);
   ScanTeam count_team(count_threads);
+  double estimated_work = 0;
   const bool planned = last_skip_ >= 1 && planLetterIndex(job_, last_skip_, fastScanTuning.method,
                                                           &count_team, &index_, &estimated_work);
-  index_.step = widestMaskStep(fastScanTuning.widest_step);
-  index_.pairs_per_batch = std::clamp(fastScanTuning.pairs_per_batch, 1, kMaxPairsPerBatch);
-  const int scan_threads = estimated_work >= parallel ? threads : 1;
+  const int scan_threads = scanThreads(fastScanTuning, estimated_work);
   std::optional<ScanTeam> own_team;
   if (scan_threads != count_threads) own_team.emplace(scan_threads);
   ScanTeam& team = own_team ? *own_team : count_team;
   if (planned) buildLetterIndex(job_, &team, &index_);
-  parts_.resize(static_cast<std::size_t>(team.size()));
+  joinBlocks(&team, list);
+}
+
+// The blocks in order of their skips, each sized by what the last one
+// cost, with the marks due before each and those inside it.
+void JoinScan::joinBlocks(ScanTeam* team, HitList* list) {
+  parts_.resize(static_cast<std::size_t>(team->size()));
   const BlockShape shape = {job_.text_len, job_.pattern_len, index_.anchor_index};
+  const BlockSizeRules rules = {job_.mark_interval, joinUnit(index_), job_.text_len};
   bool found = false;
-  const BlockBounds bounds = {job_.mark_step, joinSteps(index_), job_.text_len};
   int size = firstBlockSize(fastScanTuning);
   for (int skip = 1; skip <= job_.max_skip;) {
     if (job_.markDue(skip)) {
@@ -130,18 +149,25 @@ void JoinScan::run(HitList* list) {
     if (skip > last_skip_ || scanStopRequested()) break;
     const Block block =
         makeBlock(shape, index_.anchors, skip, skip + std::min(size, last_skip_ + 1 - skip));
-    joinBlock(&team, block);
-    BlockCost cost = {block.end - block.first, 0, 0};
+    joinBlock(team, block);
     bool stopped = false;
-    for (const BlockHits& part : parts_) {
-      cost.work += part.work;
-      cost.hits += static_cast<long long>(part.found.size());
-      stopped = stopped || part.stopped;
-    }
-    if (stopped || !appendBlock(&team, block, list, &found)) break;
-    size = nextBlockSize(cost, bounds, fastScanTuning);
+    const BlockCost cost = blockCost(block, &stopped);
+    if (stopped || !appendBlock(team, block, list, &found)) break;
+    size = nextBlockSize(cost, rules, fastScanTuning);
     skip = block.end;
   }
+}
+
+// What the block cost all members together; *stopped tells whether one of
+// them saw a Ctrl-C and dropped the block.
+BlockCost JoinScan::blockCost(const Block& block, bool* stopped) const {
+  BlockCost cost = {block.end - block.first, 0, 0};
+  for (const BlockHits& part : parts_) {
+    cost.work += part.work;
+    cost.hits += static_cast<long long>(part.found.size());
+    *stopped = *stopped || part.stopped;
+  }
+  return cost;
 }
 
 }  // namespace

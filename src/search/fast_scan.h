@@ -1,17 +1,7 @@
-// The joined scan behind findSequences: instead of trying every start
-// position of every skip, it starts from the occurrences of the rarest letter
-// of the search string (the anchors) and, per anchor, either pairs it with
-// the occurrences of the second rarest letter whose distance gives a skip, or
-// tests 56 to 512 skips at once against bit maps of the other letters. Its output
-// (hits, marks, result) is the plain loop's.
-//
-// The roles, one file each: scan_tuning.h (the sizes that shape the work)
-// and mask_steps.h (the widths of the masks' steps), letter_index.h (the
-// anchors, partners, maps and checks), join.h (the two join methods over one
-// block and one range of anchors), block_sizing.h (which skips a block takes
-// and which anchors fit), block_hits.h (one thread's hits of a block,
-// grouped by skip), scan_team.h (the threads), and fast_scan.cc, which runs
-// the blocks in order and appends their hits and marks.
+// The joined scan behind findSequences: it starts from the occurrences of
+// the string's rarest letter (the anchors) and pairs each with the second
+// rarest letter's by distance, or tests many skips at once against bit maps
+// of the other letters; its hits, marks and result are the plain loop's.
 #ifndef SRC_SEARCH_FAST_SCAN_H_
 #define SRC_SEARCH_FAST_SCAN_H_
 

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <ostream>
 #include <random>
 #include <string>
 #include <utility>
@@ -20,7 +21,15 @@
 #include "search/letter_index.h"
 #include "search/mask_steps.h"
 #include "search/scan.h"
+#include "search/scan_job.h"
+#include "search/scan_team.h"
+#include "search/scan_tuning.h"
 #include "util/interrupt.h"
+#include "util/scoped_tuning.h"
+
+// Names a width in the tests' messages by its skips (found by gtest
+// through the row's namespace).
+static void PrintTo(const MaskWidthRow& row, std::ostream* os) { *os << row.skips << " skips"; }
 
 namespace {
 
@@ -54,15 +63,8 @@ struct Case {
 
 class FastScan : public testing::Test {
  protected:
-  void SetUp() override {
-    resetMainInfo();
-    saved_tuning_ = fastScanTuning;
-  }
-
-  void TearDown() override {
-    fastScanTuning = saved_tuning_;
-    interruptPollHook = nullptr;
-  }
+  void SetUp() override { resetMainInfo(); }
+  void TearDown() override { interruptPollHook = nullptr; }
 
   Outcome run(Scan scan, const Case& c) const {
     mainInfo.skipLimit = c.skip_limit;
@@ -100,30 +102,30 @@ class FastScan : public testing::Test {
   // Random sizes for the blocks and the switch to several threads, so that
   // short texts cross block boundaries and the merge of the threads' hits.
   void shuffleTuning() {
-    fastScanTuning.method = randomMethod();
-    fastScanTuning.min_block_skips = pick(0, 1) == 0 ? 1 : pick(1, 60);
-    fastScanTuning.max_block_skips = pick(0, 1) == 0 ? pick(1, 40) : pick(41, 400);
-    fastScanTuning.block_work = pick(0, 1) == 0 ? pick(1, 400) : 1 << 30;
-    fastScanTuning.block_hits = pick(0, 1) == 0 ? pick(1, 50) : 1 << 30;
-    fastScanTuning.parallel_work = randomParallelWork();
-    fastScanTuning.threads = pick(1, 4);
-    fastScanTuning.widest_step = randomStep();
+    tuning_->method = randomMethod();
+    tuning_->min_block_skips = pick(0, 1) == 0 ? 1 : pick(1, 60);
+    tuning_->max_block_skips = pick(0, 1) == 0 ? pick(1, 40) : pick(41, 400);
+    tuning_->block_work = pick(0, 1) == 0 ? pick(1, 400) : 1 << 30;
+    tuning_->block_hits = pick(0, 1) == 0 ? pick(1, 50) : 1 << 30;
+    tuning_->parallel_work = randomParallelWork();
+    tuning_->threads = pick(1, 4);
+    tuning_->widest_mask = randomWidth();
     shuffleSmallSizes();
   }
 
   // Batches of pairs, passes between polls and chunks of hits that short
   // texts outgrow, or the program's own sizes.
   void shuffleSmallSizes() {
-    fastScanTuning.pairs_per_batch = pick(0, 1) == 0 ? pick(1, 8) : kMaxPairsPerBatch;
-    fastScanTuning.positions_per_poll = pick(0, 1) == 0 ? pick(1, 64) : kPositionsPerPoll;
+    tuning_->pairs_per_batch = pick(0, 1) == 0 ? pick(1, 8) : kMaxPairsPerBatch;
+    tuning_->positions_per_poll = pick(0, 1) == 0 ? pick(1, 64) : kPositionsPerPoll;
     chunk_shift_ = pick(0, 1) == 0 ? pick(0, 5) : HitList::kChunkShift;
   }
 
   // Steps of the masks of any width that the processor has; a wider one
   // that it lacks falls back to the next narrower.
-  MaskStep randomStep() {
-    return kMaskStepWidths[static_cast<std::size_t>(pick(0, static_cast<int>(kMaskStepCount) - 1))]
-        .step;
+  MaskWidth randomWidth() {
+    return kMaskWidths[static_cast<std::size_t>(pick(0, static_cast<int>(kMaskWidthCount) - 1))]
+        .width;
   }
 
   // Threads for every scan, for none, or a work between a short text's
@@ -201,7 +203,7 @@ class FastScan : public testing::Test {
 
   std::mt19937 rng_{20240611};
   int chunk_shift_ = HitList::kChunkShift;  // of the lists that the scans fill
-  FastScanTuning saved_tuning_ = {};
+  const ScopedTuning<FastScanTuning> tuning_{&fastScanTuning};
 };
 
 // True when got is what the plain loop keeps if it is stopped at the first
@@ -209,19 +211,16 @@ class FastScan : public testing::Test {
 // hits of the skips below it and some first hits of that skip.
 bool isPlainStopState(const Outcome& got, const Outcome& full, const Case& c) {
   if (got.hits == full.hits && got.marks == full.marks) return true;
-  const int text_len = static_cast<int>(c.text.size());
-  const int pattern_len = static_cast<int>(c.pattern.size());
-  int max_skip = text_len / (pattern_len - 1);
-  if (c.all_skips == 0 && max_skip > c.skip_limit) max_skip = c.skip_limit;
-  const int step = max_skip / 30;
-  const int last_fitting = (text_len - 1) / (pattern_len - 1);
+  const ScanJob job = scanJob(c.text.c_str(), static_cast<int>(c.text.size()), c.pattern.c_str(),
+                              static_cast<int>(c.pattern.size()), c.all_skips, c.skip_limit);
   if (full.marks.compare(0, got.marks.size(), got.marks) != 0) return false;
   if (got.hits.size() > full.hits.size() ||
       !std::equal(got.hits.begin(), got.hits.end(), full.hits.begin())) {
     return false;
   }
-  for (int skip = 1; skip <= std::min(max_skip, last_fitting); ++skip) {
-    const std::size_t marks = step > 0 ? static_cast<std::size_t>(skip / step) : 0;
+  for (int skip = 1; skip <= std::min(job.max_skip, job.lastFittingSkip()); ++skip) {
+    const std::size_t marks =
+        job.mark_interval > 0 ? static_cast<std::size_t>(skip / job.mark_interval) : 0;
     const std::size_t kept = got.hits.size();
     const bool before_all_kept = kept == full.hits.size() || full.hits[kept].first >= skip;
     const bool none_after = kept == 0 || got.hits[kept - 1].first <= skip;
@@ -239,21 +238,22 @@ TEST_F(FastScan, MatchesThePlainLoopOnRandomTextsAndStrings) {
 }
 
 // The team's members share the letter index's passes as well as the
-// blocks: each number of them splits the text's runs differently.
-TEST_F(FastScan, MatchesThePlainLoopOnLongerTextsWithOneTwoThreeAndEightThreads) {
-  for (int threads : {1, 2, 3, 8}) {
-    for (int round = 0; round < 8; ++round) {
+// blocks: each number of them splits the text's runs differently. A tuning
+// that asks for more threads than a scan takes gets the most it takes.
+TEST_F(FastScan, MatchesThePlainLoopOnLongerTextsWithOneTwoThreeEightAndTooManyThreads) {
+  for (int threads : {1, 2, 3, 8, 4 * kMaxScanThreads}) {
+    for (int round = 0; round < (threads > 8 ? 2 : 8); ++round) {
       Case c = randomCase();
       c.text = randomString(randomAlphabet() + c.pattern, pick(1500, 3000));
       c.all_skips = pick(0, 1);
       c.skip_limit = pick(50, 1500);
-      fastScanTuning.method = randomMethod();
-      fastScanTuning.parallel_work = 0;
-      fastScanTuning.threads = threads;
-      fastScanTuning.min_block_skips = pick(1, 100);
-      fastScanTuning.max_block_skips = pick(1, 1 << 16);
-      fastScanTuning.block_work = pick(50, 50000);
-      fastScanTuning.widest_step = randomStep();
+      tuning_->method = randomMethod();
+      tuning_->parallel_work = 0;
+      tuning_->threads = threads;
+      tuning_->min_block_skips = pick(1, 100);
+      tuning_->max_block_skips = pick(1, 1 << 16);
+      tuning_->block_work = pick(50, 50000);
+      tuning_->widest_mask = randomWidth();
       shuffleSmallSizes();
       ASSERT_TRUE(sameAsPlain(c)) << threads << " threads";
     }
@@ -262,16 +262,16 @@ TEST_F(FastScan, MatchesThePlainLoopOnLongerTextsWithOneTwoThreeAndEightThreads)
 
 // Blocks of one skip each, and one block over the whole range of skips.
 TEST_F(FastScan, MatchesThePlainLoopWithBlocksAtTheirEdges) {
-  fastScanTuning.parallel_work = 0;
-  fastScanTuning.threads = 3;
+  tuning_->parallel_work = 0;
+  tuning_->threads = 3;
   for (const bool whole : {false, true}) {
-    fastScanTuning.min_block_skips = whole ? 1 << 30 : 1;
-    fastScanTuning.max_block_skips = whole ? 1 << 30 : 1;
+    tuning_->min_block_skips = whole ? 1 << 30 : 1;
+    tuning_->max_block_skips = whole ? 1 << 30 : 1;
     for (int round = 0; round < 60; ++round) {
       Case c = randomCase();
       if (round % 3 == 0) c.text = randomString(randomAlphabet() + c.pattern, pick(500, 1500));
-      fastScanTuning.method = randomMethod();
-      fastScanTuning.widest_step = randomStep();
+      tuning_->method = randomMethod();
+      tuning_->widest_mask = randomWidth();
       ASSERT_TRUE(sameAsPlain(c)) << (whole ? "whole range" : "one skip");
     }
   }
@@ -280,9 +280,9 @@ TEST_F(FastScan, MatchesThePlainLoopWithBlocksAtTheirEdges) {
 // One block over every skip, so that each anchor meets its partners in
 // several full batches.
 TEST_F(FastScan, AnchorsWithThousandsOfPartnersInOneBlockMatchThePlainLoop) {
-  fastScanTuning.method = JoinMethod::kPairs;
-  fastScanTuning.min_block_skips = 1 << 30;
-  fastScanTuning.max_block_skips = 1 << 30;
+  tuning_->method = JoinMethod::kPairs;
+  tuning_->min_block_skips = 1 << 30;
+  tuning_->max_block_skips = 1 << 30;
   for (const char* pattern : {"AB", "ABA", "BAAB"}) {
     const Case c = {randomString("AAB", 2000), pattern, 1, 10000};
     EXPECT_EQ(run(findSequences, c).hits, run(findSequencesPlain, c).hits) << pattern;
@@ -312,13 +312,13 @@ TEST_F(FastScan, LongestStringAcceptedMatchesThePlainLoop) {
 
 // Every width of the masks' steps by name, each over blocks that span
 // whole steps of it, the dense letters setting bits in most of them.
-class FastScanWidth : public FastScan, public testing::WithParamInterface<MaskStepWidth> {
+class FastScanWidth : public FastScan, public testing::WithParamInterface<MaskWidthRow> {
  protected:
   void SetUp() override {
     FastScan::SetUp();
-    if (const char* missing = maskStepMissing(GetParam().step)) GTEST_SKIP() << missing;
-    fastScanTuning.method = JoinMethod::kMasks;
-    fastScanTuning.widest_step = GetParam().step;
+    if (const char* missing = maskWidthMissing(GetParam().width)) GTEST_SKIP() << missing;
+    tuning_->method = JoinMethod::kMasks;
+    tuning_->widest_mask = GetParam().width;
   }
 };
 
@@ -326,21 +326,21 @@ TEST_P(FastScanWidth, MatchesThePlainLoopOverWholeSteps) {
   for (int round = 0; round < 24; ++round) {
     const std::string alphabet = randomAlphabet().substr(0, 2);
     Case c = {randomString(alphabet, pick(600, 2500)), randomString(alphabet, pick(2, 5)), 1};
-    fastScanTuning.parallel_work = pick(0, 1) == 0 ? 0 : 1LL << 40;
-    fastScanTuning.threads = pick(1, 3);
-    fastScanTuning.min_block_skips = pick(0, 1) == 0 ? 1 << 30 : pick(1, 1200);
-    fastScanTuning.max_block_skips = 1 << 30;
-    fastScanTuning.block_hits = 1 << 30;
+    tuning_->parallel_work = pick(0, 1) == 0 ? 0 : 1LL << 40;
+    tuning_->threads = pick(1, 3);
+    tuning_->min_block_skips = pick(0, 1) == 0 ? 1 << 30 : pick(1, 1200);
+    tuning_->max_block_skips = 1 << 30;
+    tuning_->block_hits = 1 << 30;
     ASSERT_TRUE(sameAsPlain(c));
   }
 }
 
 // tools/test.sh reads the widths that ran from these names.
-std::string widthName(const testing::TestParamInfo<MaskStepWidth>& width) {
+std::string widthName(const testing::TestParamInfo<MaskWidthRow>& width) {
   return "Of" + std::to_string(width.param.skips) + "Skips";
 }
 
-INSTANTIATE_TEST_SUITE_P(Steps, FastScanWidth, testing::ValuesIn(kMaskStepWidths), widthName);
+INSTANTIATE_TEST_SUITE_P(Steps, FastScanWidth, testing::ValuesIn(kMaskWidths), widthName);
 
 // The repository's sample without blanks (as -c loads it, 158,553 bytes),
 // searched for strings of rare letters (joined by pairs) and of common ones
@@ -359,15 +359,15 @@ TEST_F(FastScan, MatchesThePlainLoopOnGenesis) {
        {Case{text, "Ishmael", 0, 1500}, Case{text, "the", 0, 1200}, Case{text, "there", 0, 600}}) {
     const Outcome plain = run(findSequencesPlain, c);
     ASSERT_GT(plain.hits.size(), 0u);
-    fastScanTuning = saved_tuning_;
+    *tuning_ = kLongTextTuning;
     EXPECT_EQ(run(findSequences, c).hits, plain.hits) << c.pattern << ", as the counts choose";
-    fastScanTuning.method = JoinMethod::kPairs;
-    fastScanTuning.pairs_per_batch = 16;
+    tuning_->method = JoinMethod::kPairs;
+    tuning_->pairs_per_batch = 16;
     EXPECT_EQ(run(findSequences, c).hits, plain.hits) << c.pattern << ", by pairs";
-    fastScanTuning.method = JoinMethod::kMasks;
-    for (const MaskStepWidth& width : kMaskStepWidths) {
-      if (maskStepMissing(width.step) != nullptr) continue;
-      fastScanTuning.widest_step = width.step;
+    tuning_->method = JoinMethod::kMasks;
+    for (const MaskWidthRow& width : kMaskWidths) {
+      if (maskWidthMissing(width.width) != nullptr) continue;
+      tuning_->widest_mask = width.width;
       EXPECT_EQ(run(findSequences, c).hits, plain.hits)
           << c.pattern << ", by masks, " << width.skips << " skips a step";
     }

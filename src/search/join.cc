@@ -14,12 +14,6 @@
 
 namespace {
 
-// Costs in units of one screened pair, measured on an English text: setting
-// an anchor up for a block of masks, and a hit. A step of the masks costs
-// its width's work (mask_steps.h).
-constexpr long long kAnchorWork = 8;
-constexpr long long kHitWork = 8;
-
 class Joiner;
 
 // The sweep of the anchors at the indexes [begin, end) over the block with
@@ -43,12 +37,20 @@ Sweep sweepOfMaps(std::size_t count) {
   }
 }
 
-// The sweep of the first width of the list whose step is step.
-template <typename... Widths>
-Sweep sweepOfWidth(MaskStep step, std::size_t count, WidthList<Widths...>) {
-  Sweep sweep = nullptr;
-  static_cast<void>(((step == Widths::kStep && (sweep = sweepOfMaps<Widths>(count), true)) || ...));
-  return sweep;
+// The sweep of a width over count maps. A width that this build lacks is
+// never chosen (widestMaskWidth).
+Sweep sweepOf(MaskWidth width, std::size_t count) {
+  switch (width) {
+#if ELSSCAN_X86_VECTORS
+    case MaskWidth::kAvx512:
+      return sweepOfMaps<Steps512>(count);
+    case MaskWidth::kAvx2:
+      return sweepOfMaps<Steps256>(count);
+#endif
+    case MaskWidth::kPortable:
+    default:
+      return sweepOfMaps<Steps56>(count);
+  }
 }
 
 class Joiner {
@@ -57,7 +59,7 @@ class Joiner {
       : index_(*index),
         block_(block),
         out_(out),
-        sweep_(sweepOfWidth(index->step, index->masks.size(), BuiltWidths())) {}
+        sweep_(sweepOf(index->mask_width, index->masks.size())) {}
 
   void joinPairs(int anchor);
   void joinMasks(int begin, int end) { sweep_(this, begin, end); }
@@ -140,8 +142,8 @@ void Joiner::confirmLanes(int x, int base, const std::uint64_t (&lanes)[kLanes])
 // copied first, so that they stay in registers or on the stack from anchor
 // to anchor (the stores of hits might otherwise change them). Where the
 // anchors' bits lie in the maps is reckoned for a batch of anchors at a
-// time, map by map, in a loop that the compiler takes several anchors a
-// step.
+// time, map by map, in a loop that the compiler unrolls over several
+// anchors.
 template <typename Steps, std::size_t... kMaps>
 ELSSCAN_ALWAYS_INLINE void Joiner::sweepMasks(int begin, int end,
                                               std::index_sequence<kMaps...> maps) {
@@ -183,7 +185,7 @@ ELSSCAN_ALWAYS_INLINE void Joiner::sweepMasks(int begin, int end,
     }
     if (out_->stopped) break;
   }
-  work_ += maskStepWidth(Steps::kStep).work * steps + kAnchorWork * swept;
+  work_ += maskWidthRow(Steps::kWidth).step_work * steps + kAnchorWork * swept;
 }
 
 // The bits of one anchor's skips lie at a fixed bit offset within the bytes
@@ -243,7 +245,7 @@ void joinAnchors(LetterIndex* index, const Block& block, int anchors_begin, int 
                  BlockHits* out) {
   out->begin(block.end - block.first);
   Joiner joiner(index, block, out);
-  if (index->pairs) {
+  if (index->method == JoinMethod::kPairs) {
     for (int anchor = anchors_begin; anchor < anchors_end; ++anchor) {
       if (scanStopRequested()) {
         out->stopped = true;
@@ -257,8 +259,8 @@ void joinAnchors(LetterIndex* index, const Block& block, int anchors_begin, int 
   out->work = joiner.work();
 }
 
-BlockSteps joinSteps(const LetterIndex& index) {
-  if (index.pairs) return {1, 1};
-  const MaskStepWidth& width = maskStepWidth(index.step);
-  return {width.skips, static_cast<int>((kAnchorWork + width.work - 1) / width.work)};
+JoinUnit joinUnit(const LetterIndex& index) {
+  if (index.method == JoinMethod::kPairs) return {1, 1};
+  const MaskWidthRow& row = maskWidthRow(index.mask_width);
+  return {row.skips, static_cast<int>((kAnchorWork + row.step_work - 1) / row.step_work)};
 }

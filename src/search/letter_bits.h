@@ -19,7 +19,7 @@
 // found without a carry into its neighbours, and the 8 top bits are
 // gathered by one multiplication (every product bit comes from one pair of
 // factor bits, so nothing carries). Reads p[0] to p[63].
-inline std::uint64_t letterBitsPlain(const unsigned char* p, unsigned char letter) {
+inline std::uint64_t letterBitsPortable(const unsigned char* p, unsigned char letter) {
   constexpr std::uint64_t kLow7 = 0x7f7f7f7f7f7f7f7f;
   constexpr std::uint64_t kGather = 0x0102040810204080;
   const std::uint64_t spread = std::uint64_t{0x0101010101010101} * letter;
@@ -45,7 +45,7 @@ inline std::uint64_t letterBits(const unsigned char* p, unsigned char letter) {
   }
   return bits;
 #else
-  return letterBitsPlain(p, letter);
+  return letterBitsPortable(p, letter);
 #endif
 }
 

@@ -88,22 +88,20 @@ bool forEachOccurrence(const unsigned char* text, int text_len, unsigned char le
 
 // Adds the bytes of text[from, to) to *counts by value, in four counts per
 // value taken in turn, so that a run of one letter does not wait on one
-// count; polls as forEachPosition does.
+// count; polls as forEachRun does.
 bool countLetters(const unsigned char* text, int from, int to, int per_poll, ByteCounts* counts) {
   std::array<std::array<std::uint32_t, 256>, 4> part{};
-  while (from < to) {
-    if (scanStopRequested()) return false;
-    const int stop = from + std::min(to - from, per_poll);
-    int pos = from;
-    for (; stop - pos >= 4; pos += 4) {
+  const bool counted = forEachRun(from, to, per_poll, [&](int run_from, int run_to) {
+    int pos = run_from;
+    for (; run_to - pos >= 4; pos += 4) {
       ++part[0][text[pos]];
       ++part[1][text[pos + 1]];
       ++part[2][text[pos + 2]];
       ++part[3][text[pos + 3]];
     }
-    for (; pos < stop; ++pos) ++part[0][text[pos]];
-    from = stop;
-  }
+    for (; pos < run_to; ++pos) ++part[0][text[pos]];
+  });
+  if (!counted) return false;
   for (std::size_t value = 0; value < 256; ++value) {
     (*counts)[value] +=
         static_cast<long long>(part[0][value]) + part[1][value] + part[2][value] + part[3][value];
@@ -426,17 +424,20 @@ bool planLetterIndex(const ScanJob& job, int last_skip, JoinMethod method, ScanT
   const double rarest = static_cast<double>(counts[pattern[by_rarity[0]]]) / text_len;
   const double second = static_cast<double>(counts[pattern[by_rarity[1]]]) / text_len;
   const double pair_work = starts * rarest * second;
-  // The masks' work is reckoned in plain steps whatever the width: the
+  // The masks' work is reckoned in portable steps whatever the width: the
   // choice between the joins was measured so.
-  const MaskStepWidth& plain = maskStepWidth(MaskStep::kPlain);
-  const double mask_work = starts * rarest / plain.skips * static_cast<double>(plain.work);
-  index->pairs =
+  const MaskWidthRow& portable = maskWidthRow(MaskWidth::kPortable);
+  const double mask_work =
+      starts * rarest / portable.skips * static_cast<double>(portable.step_work);
+  const bool pairs =
       method == JoinMethod::kPairs || (method == JoinMethod::kCheapest && pair_work < mask_work);
+  index->method = pairs ? JoinMethod::kPairs : JoinMethod::kMasks;
   *estimated_work = std::min(pair_work, mask_work);
   return true;
 }
 
 bool buildLetterIndex(const ScanJob& job, ScanTeam* team, LetterIndex* index) {
   Builder builder(job, team, index);
-  return index->pairs ? builder.setUpPairs(index->by_rarity) : builder.setUpMasks(index->by_rarity);
+  return index->method == JoinMethod::kPairs ? builder.setUpPairs(index->by_rarity)
+                                             : builder.setUpMasks(index->by_rarity);
 }

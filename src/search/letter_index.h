@@ -1,23 +1,7 @@
-// The letter index of one joined scan: which letter of the search string
-// anchors the join and where it stands in the text, and how the other
-// letters are tested, either paired with the anchors by distance (the
-// partner letter's positions, by residue class) or many skips at a time
-// through bit maps (masks), with the remaining letters checked byte by byte.
-//
-// Ownership and threads: planned by the scan's calling thread
-// (planLetterIndex, whose count of the letters a team may share, each
-// member counting a run of the text into counts of its own), then built by
-// the scan's team before any block is
-// joined (buildLetterIndex): the calling thread sets the index up, and the
-// members fill the anchors and the partners or maps. The pairs' anchors
-// and partners are each written by one member; the masks' anchors and maps
-// are split into runs of the text, one member's run following another's,
-// so that every anchor's slot and every word of a map has one writer.
-// Read-only while blocks are joined, with one
-// exception: cursors, of which each joining thread reads and writes only
-// the entries of the anchors it was given. The index is kept from one scan
-// to the next (a search run scans the text and then its mirror, which need
-// buffers of the same sizes), so its large vectors are allocated once.
+// The letter index of one joined scan: the anchor letter of the search
+// string and where it stands in the text, and how the other letters are
+// tested: paired with the anchors by distance, or many skips at a time
+// through bit maps (masks), the rest checked byte by byte.
 #ifndef SRC_SEARCH_LETTER_INDEX_H_
 #define SRC_SEARCH_LETTER_INDEX_H_
 
@@ -36,15 +20,16 @@
 #include "search/scan_tuning.h"
 #include "util/interrupt.h"
 
-// Calls visit(pos) for every pos from `from` to to - 1, polling before each
-// run of per_poll positions (1 or more). Returns false when a Ctrl-C cut the
-// pass short. Safe for any 0 <= from <= to <= INT_MAX: no sum passes `to`.
+// Calls visit(run_from, run_to) for the runs of per_poll positions (1 or
+// more; the last run fewer) that make up [from, to), in order, polling
+// before each. Returns false when a Ctrl-C cut the pass short. Safe for any
+// 0 <= from <= to <= INT_MAX: no sum passes `to`.
 template <typename Visit>
-bool forEachPosition(int from, int to, int per_poll, Visit visit) {
+bool forEachRun(int from, int to, int per_poll, Visit visit) {
   while (from < to) {
     if (scanStopRequested()) return false;
     const int stop = from + std::min(to - from, per_poll);
-    for (int pos = from; pos < stop; ++pos) visit(pos);
+    visit(from, stop);
     from = stop;
   }
   return true;
@@ -152,16 +137,30 @@ inline constexpr std::size_t kMaxMaskLetters = 4;
 
 using ByteCounts = std::array<long long, 256>;
 
+// Planned by the scan's calling thread (planLetterIndex), then built by the
+// scan's team before any block is joined (buildLetterIndex), and read-only
+// while blocks are joined, but for cursors. Kept from one scan to the next
+// (a search run scans the text and then its mirror, which need buffers of
+// the same sizes), so its large vectors are allocated once.
 struct LetterIndex {
   const unsigned char* text = nullptr;
-  bool pairs = false;                // joined by pairs, else by masks
-  MaskStep step = MaskStep::kPlain;  // the skips of a step of the masks
-  ByteCounts letter_counts{};        // per byte value, its count in the text
-  std::vector<int> by_rarity;        // the string's letter indexes, rarest first
-  int anchor_index = 0;              // index in the string of the anchor letter
-  std::vector<int> anchors;          // its positions (0-based), ascending
-  std::vector<Check> checks;         // letters tested byte by byte, rarest
-                                     // first, after the maps or the screen
+  // kPairs or kMasks, never kCheapest; set by planLetterIndex.
+  JoinMethod method = JoinMethod::kMasks;
+  // The width of the masks' steps; set by the scan before it plans.
+  MaskWidth mask_width = MaskWidth::kPortable;
+  // Per byte value, its count in the text. Each member of the planning team
+  // counts a run of the text into counts of its own, which the calling
+  // thread adds up.
+  ByteCounts letter_counts{};
+  std::vector<int> by_rarity;  // the string's letter indexes, rarest first
+  int anchor_index = 0;        // index in the string of the anchor letter
+  // The anchor letter's positions (0-based), ascending. By pairs, one
+  // member collects them all; by masks, each member fills the slots of the
+  // anchors in its own run of the text, one run following another.
+  std::vector<int> anchors;
+  // Letters tested byte by byte, rarest first, after the maps or the
+  // screen; set by the calling thread.
+  std::vector<Check> checks;
 
   // Sizes that the scan's tuning sets (FastScanTuning).
   int pairs_per_batch = kMaxPairsPerBatch;
@@ -178,12 +177,16 @@ struct LetterIndex {
   // The partner letter's positions y, split by y mod spacing: per residue
   // class the quotients y / spacing, ascending, closed by INT_MAX, so that
   // anchor x pairs with its class's quotients q at skip q - x / spacing.
+  // Written by one member while the anchors are collected by another.
   std::vector<int> partners;
   std::vector<int> class_start;  // per residue class, its first entry
   // Per anchor: index in partners of its first partner not yet paired.
+  // While blocks are joined, each joining thread reads and writes only the
+  // entries of the anchors it was given.
   std::vector<int> cursors;
 
-  // Masks: the letters that bit maps test.
+  // Masks: the letters that bit maps test. Each member fills the tiles of
+  // every map in its own run of the text, so every word has one writer.
   std::vector<MaskLetter> masks;
 
   // x = quotient x spacing + residue.

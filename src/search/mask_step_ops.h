@@ -1,7 +1,7 @@
 // The instructions of each width of the masks' steps, one struct per
 // width, for the sweep of the masks in join.cc; a width's skips, cost, reads
 // and processor check are its row in mask_steps.h. A wide width's functions
-// may run only where maskStepMissing says that the processor has them.
+// may run only where maskWidthMissing says that the processor has them.
 #ifndef SRC_SEARCH_MASK_STEP_OPS_H_
 #define SRC_SEARCH_MASK_STEP_OPS_H_
 
@@ -29,8 +29,8 @@
 // down by the anchor's bit offset (at most 7) leave 57 good bits, of which
 // 56 (7 whole bytes) are used.
 struct Steps56 {
-  static constexpr MaskStep kStep = MaskStep::kPlain;
-  static constexpr int kSkips = maskStepWidth(kStep).skips;
+  static constexpr MaskWidth kWidth = MaskWidth::kPortable;
+  static constexpr int kSkips = maskWidthRow(kWidth).skips;
   static constexpr std::size_t kLanes = 1;
   using Mask = std::uint64_t;
   using Shift = int;
@@ -68,8 +68,8 @@ struct Steps56 {
 // 8 bytes' low bits shifted in above (a shift by 64 gives 0, as the offset
 // 0 needs).
 struct Steps256 {
-  static constexpr MaskStep kStep = MaskStep::kAvx2;
-  static constexpr int kSkips = maskStepWidth(kStep).skips;
+  static constexpr MaskWidth kWidth = MaskWidth::kAvx2;
+  static constexpr int kSkips = maskWidthRow(kWidth).skips;
   static constexpr std::size_t kLanes = 4;
   using Mask = __m256i;
   // The offset's shift down in the low 64 bits, and the next 8 bytes' shift
@@ -123,8 +123,8 @@ struct Steps256 {
 // 512 skips a step, in AVX-512 vectors, where one double shift per lane
 // takes the bits of both loads.
 struct Steps512 {
-  static constexpr MaskStep kStep = MaskStep::kAvx512;
-  static constexpr int kSkips = maskStepWidth(kStep).skips;
+  static constexpr MaskWidth kWidth = MaskWidth::kAvx512;
+  static constexpr int kSkips = maskWidthRow(kWidth).skips;
   static constexpr std::size_t kLanes = 8;
   using Mask = __m512i;
   using Shift = __m512i;
@@ -168,16 +168,6 @@ struct Steps512 {
     _mm512_store_si512(lanes, mask);
   }
 };
-#endif
-
-// The steps structs of the widths that this build holds; a step of the
-// index's width takes the one whose kStep it is.
-template <typename... Widths>
-struct WidthList {};
-#if ELSSCAN_X86_VECTORS
-using BuiltWidths = WidthList<Steps56, Steps256, Steps512>;
-#else
-using BuiltWidths = WidthList<Steps56>;
 #endif
 
 #endif  // SRC_SEARCH_MASK_STEP_OPS_H_

@@ -1,23 +1,23 @@
 #include "search/mask_steps.h"
 
-// maskStepWidth finds a width's row by the width's value.
+// maskWidthRow finds a width's row by the width's value.
 static_assert([] {
-  for (std::size_t k = 0; k < kMaskStepCount; ++k) {
-    if (kMaskStepWidths[k].step != static_cast<MaskStep>(k)) return false;
+  for (std::size_t k = 0; k < kMaskWidthCount; ++k) {
+    if (kMaskWidths[k].width != static_cast<MaskWidth>(k)) return false;
   }
   return true;
 }());
 
-const char* maskStepMissing(MaskStep step) {
-  const MaskStepWidth& width = maskStepWidth(step);
-  if (!width.built) return "this build has only the 56-skip steps";
-  if (width.processor_has != nullptr && !width.processor_has()) return width.lacking;
+const char* maskWidthMissing(MaskWidth width) {
+  const MaskWidthRow& row = maskWidthRow(width);
+  if (!row.built) return "this build has only the portable steps";
+  if (row.processor_has != nullptr && !row.processor_has()) return row.lacking;
   return nullptr;
 }
 
-MaskStep widestMaskStep(MaskStep widest) {
+MaskWidth widestMaskWidth(MaskWidth widest) {
   for (auto k = static_cast<std::size_t>(widest); k > 0; --k) {
-    if (maskStepMissing(kMaskStepWidths[k].step) == nullptr) return kMaskStepWidths[k].step;
+    if (maskWidthMissing(kMaskWidths[k].width) == nullptr) return kMaskWidths[k].width;
   }
-  return kMaskStepWidths[0].step;
+  return kMaskWidths[0].width;
 }

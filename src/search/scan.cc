@@ -12,7 +12,6 @@
 namespace {
 
 constexpr int kMaxScanPattern = 4096;
-constexpr int kMarksPerScan = 30;
 
 using Engine = void (*)(const ScanJob& job, HitList* list);
 
@@ -52,8 +51,8 @@ void plainScan(const ScanJob& job, HitList* list) {
   }
 }
 
-// What both engines share: the measuring, the refusals, the highest skip,
-// the mark step and the two flags around the engine's run.
+// What both engines share: the measuring, the refusals, the job and the
+// two flags around the engine's run.
 int runScan(int all_skips, const char* pattern, const char* text, HitList* list, Engine engine) {
   const int text_len = static_cast<int>(std::strlen(text));
   const int pattern_len = static_cast<int>(std::strlen(pattern));
@@ -66,10 +65,7 @@ int runScan(int all_skips, const char* pattern, const char* text, HitList* list,
     errmsg("Searching string is too long(max. is 4096).\n");
     return 0;
   }
-  // Past this skip the sequence no longer fits in the text.
-  int max_skip = text_len / (pattern_len - 1);
-  if (all_skips == 0 && max_skip > mainInfo.skipLimit) max_skip = mainInfo.skipLimit;
-  const ScanJob job = {text, text_len, pattern, pattern_len, max_skip, max_skip / kMarksPerScan};
+  const ScanJob job = scanJob(text, text_len, pattern, pattern_len, all_skips, mainInfo.skipLimit);
 
   beginScan();
   engine(job, list);

@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <system_error>
 
-int machineScanThreads() {
-  const unsigned cores = std::thread::hardware_concurrency();
-  return std::clamp(static_cast<int>(cores), 1, kMaxScanThreads);
+int scanThreads(const FastScanTuning& tuning, double work) {
+  if (work < static_cast<double>(tuning.parallel_work)) return 1;
+  const int wanted =
+      tuning.threads > 0 ? tuning.threads : static_cast<int>(std::thread::hardware_concurrency());
+  return std::clamp(wanted, 1, kMaxScanThreads);
 }
 
 ScanTeam::ScanTeam(int threads) {
-  threads = std::min(threads, kMaxScanThreads);
   for (int member = 1; member < threads; ++member) {
     auto helper = std::make_unique<Helper>();
     try {

@@ -139,7 +139,7 @@ TEST_F(FindSequences, WritesMarksOnlyFromThirtySkipsOn) {
 }
 
 TEST_F(FindSequences, MarkTellsWhetherTheSkipsBeforeItFoundAHit) {
-  // Highest skip 60, step 2: the marks stand before skips 2, 4, ..., 60.
+  // Highest skip 60, a mark every 2 skips: the marks stand before skips 2, 4, ..., 60.
   scan(textWith(60, {{1, 'a'}, {4, 'b'}}), "ab");  // skip 3
   EXPECT_EQ(marks_, ".*" + std::string(28, '.'));
   scan(textWith(60, {{1, 'a'}, {5, 'b'}}), "ab");  // skip 4, after its mark
@@ -151,10 +151,10 @@ TEST_F(FindSequences, MarkTellsWhetherTheSkipsBeforeItFoundAHit) {
   EXPECT_EQ(marks_, std::string(30, '.'));
 }
 
-TEST_F(FindSequences, DefaultLimitGivesStep333OnALongText) {
+TEST_F(FindSequences, DefaultLimitGivesAMarkEvery333SkipsOnALongText) {
   // 20004 bytes and three letters would allow skips up to 10002; the default
   // limit stops at 10000, and the marks come every 333 skips: hits at skips
-  // 332 and 333 make the first two marks stars only for step 333.
+  // 332 and 333 make the first two marks stars only for an interval of 333.
   const std::string text = textWith(20004, {{2, 'a'},
                                             {334, 'b'},
                                             {666, 'c'},  // 332
@@ -190,7 +190,7 @@ void interruptAfterThirdMark() {
 }
 
 TEST_F(FindSequences, InterruptKeepsTheHitsOfTheSkipsBeforeIt) {
-  // Highest skip 40, step 1: the third mark stands before skip 3.
+  // Highest skip 40, a mark every skip: the third mark stands before skip 3.
   interruptPollHook = interruptAfterThirdMark;
   EXPECT_EQ(scan(std::string(40, 'a'), "aa"), 1);
   EXPECT_EQ(marks_, ".**");

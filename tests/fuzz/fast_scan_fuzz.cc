@@ -26,7 +26,9 @@
 #include "search/letter_index.h"
 #include "search/mask_steps.h"
 #include "search/scan.h"
+#include "search/scan_tuning.h"
 #include "util/message.h"
+#include "util/scoped_tuning.h"
 
 namespace {
 
@@ -75,21 +77,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < 6) return 0;
   static constexpr JoinMethod kMethods[] = {JoinMethod::kCheapest, JoinMethod::kPairs,
                                             JoinMethod::kMasks};
-  fastScanTuning.method = kMethods[data[0] % 3];
-  fastScanTuning.parallel_work = (data[0] & 0x80) != 0 ? 0 : 1LL << 40;
-  fastScanTuning.threads = 1 + (data[0] >> 4 & 3);
+  const ScopedTuning tuning(&fastScanTuning);
+  tuning->method = kMethods[data[0] % 3];
+  tuning->parallel_work = (data[0] & 0x80) != 0 ? 0 : 1LL << 40;
+  tuning->threads = 1 + (data[0] >> 4 & 3);
   const int width = (data[0] >> 6 & 1) + (data[1] >> 7 & 1);
-  fastScanTuning.widest_step =
-      kMaskStepWidths[static_cast<std::size_t>(width) % kMaskStepCount].step;
-  fastScanTuning.min_block_skips = 1;
-  fastScanTuning.max_block_skips = 1 + data[1];
-  fastScanTuning.block_work = data[2] == 255 ? 1LL << 30 : 1 + data[2] * 4;
-  fastScanTuning.block_hits = data[2] == 255 ? 1LL << 30 : 1 + data[2] / 4;
+  tuning->widest_mask = kMaskWidths[static_cast<std::size_t>(width) % kMaskWidthCount].width;
+  tuning->min_block_skips = 1;
+  tuning->max_block_skips = 1 + data[1];
+  tuning->block_work = data[2] == 255 ? 1LL << 30 : 1 + data[2] * 4;
+  tuning->block_hits = data[2] == 255 ? 1LL << 30 : 1 + data[2] / 4;
   const int batch = data[5] & 7;
-  fastScanTuning.pairs_per_batch = batch == 7 ? kMaxPairsPerBatch : 1 + batch;
+  tuning->pairs_per_batch = batch == 7 ? kMaxPairsPerBatch : 1 + batch;
   const int chunk_shift = (data[5] >> 3 & 7) == 7 ? HitList::kChunkShift : data[5] >> 3 & 7;
   const int poll = data[5] >> 6;
-  fastScanTuning.positions_per_poll = poll == 3 ? kPositionsPerPoll : 1 << (2 * poll);
+  tuning->positions_per_poll = poll == 3 ? kPositionsPerPoll : 1 << (2 * poll);
   resetMainInfo();
   const int all_skips = data[3] == 0 ? 1 : 0;
   mainInfo.skipLimit = data[3];
