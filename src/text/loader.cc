@@ -18,7 +18,7 @@
 // A megabyte is read at a time: few enough calls to the system, and a chunk
 // that is still in the processor's cache when it is filtered; at memory speed
 // it also keeps a Ctrl-C waiting well under a millisecond.
-LoaderTuning loaderTuning = {1 << 20, nullptr};
+LoaderTuning loaderTuning = {.chunk_bytes = 1 << 20, .poll_hook = nullptr};
 
 namespace {
 

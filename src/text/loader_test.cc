@@ -17,6 +17,7 @@
 #include "util/memory.h"
 #include "util/message.h"
 #include "util/platform.h"
+#include "util/scoped_tuning.h"
 
 namespace {
 
@@ -123,7 +124,6 @@ class LoadText : public testing::Test {
     removeSpaces = 0;
     lettersOnly = 0;
     lineLabels = 0;
-    loaderTuning = saved_tuning_;
   }
 
   // Loads a file holding bytes; "<null>" when loadText refused it.
@@ -150,7 +150,8 @@ class LoadText : public testing::Test {
     lineLabels = options.labels ? 1 : 0;
   }
 
-  const LoaderTuning saved_tuning_ = loaderTuning;
+  // Each test's chunk size and hook go with it.
+  ScopedTuning<LoaderTuning> tuning_{&loaderTuning};
 };
 
 TEST_F(LoadText, DropsLineBreaksWithOrWithoutRemovingSpaces) {
