@@ -37,8 +37,6 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 enum class Look { kFound, kNotFound, kChanged };
 
-std::size_t chunkBytes() { return static_cast<std::size_t>(std::max(loaderTuning.chunk_bytes, 1)); }
-
 File openText() {
   File file;
   if (isRegularFile(textPath.c_str())) file.reset(std::fopen(textPath.c_str(), "rb"));
@@ -73,7 +71,7 @@ Look mapChunks(const char* text, int text_len) {
   const File file = openText();
   if (file == nullptr || !regularFileSize(file.get(), &mappedSize)) return Look::kNotFound;
   const FilterRules rules = currentFilterRules();
-  const std::size_t chunk = chunkBytes();
+  const std::size_t chunk = loaderChunkBytes();
   std::vector<unsigned char> bytes(chunk + 1);
   std::vector<ChunkStart> starts;
   ChunkStart next = {0, 0, 1, 0, startOfFile(rules)};
@@ -150,7 +148,7 @@ Look locate(const char* text, int text_len, int index, FilePlace* place) {
   const ChunkStart& start = *(after - 1);
   const std::size_t length = after != chunkStarts.end()
                                  ? static_cast<std::size_t>(after->offset - start.offset)
-                                 : chunkBytes() + 1;
+                                 : loaderChunkBytes() + 1;
   const File file = openText();
   std::uint64_t size = 0;
   if (file == nullptr || !regularFileSize(file.get(), &size) ||

@@ -47,15 +47,13 @@ std::size_t firstHigh(const unsigned char* bytes, std::size_t from, std::size_t 
   return i;
 }
 
-std::size_t chunkBytes() { return static_cast<std::size_t>(std::max(loaderTuning.chunk_bytes, 1)); }
-
 // The room the text block starts with: the file's size, as long as the
 // memory budget leaves room for that and for the kind map as long again. A
 // larger file may hold far less text (zeros after a 0x1A, line breaks, what
 // -c or --letters drop): it starts smaller and the block grows as the text
 // comes.
 std::size_t firstCapacity(std::uint64_t file_size) {
-  const std::uint64_t half_room = std::max<std::uint64_t>(memoryRoom() / 2, chunkBytes());
+  const std::uint64_t half_room = std::max<std::uint64_t>(memoryRoom() / 2, loaderChunkBytes());
   return static_cast<std::size_t>(std::min({file_size, std::uint64_t{kMaxTextLen}, half_room})) + 1;
 }
 
@@ -72,8 +70,8 @@ struct TextBlock {
     // not see (ulimit -v) refuses the first size, half of it is tried, down
     // to a chunk.
     while ((bytes = static_cast<char*>(allocateLargeBlock(capacity))) == nullptr) {
-      if (capacity <= chunkBytes() + 1) memoryExhausted(capacity, true);
-      capacity = std::max(capacity / 2, chunkBytes() + 1);
+      if (capacity <= loaderChunkBytes() + 1) memoryExhausted(capacity, true);
+      capacity = std::max(capacity / 2, loaderChunkBytes() + 1);
     }
   }
 
@@ -98,7 +96,7 @@ struct TextBlock {
 bool readText(std::FILE* file, TextBlock* block) {
   const FilterRules rules = currentFilterRules();
   FilterState state = startOfFile(rules);
-  const std::size_t chunk = chunkBytes();
+  const std::size_t chunk = loaderChunkBytes();
   // A lead byte whose trail byte the next read brings goes first in it.
   std::size_t carry = 0;
   unsigned char carried = 0;
@@ -131,6 +129,10 @@ bool readText(std::FILE* file, TextBlock* block) {
 
 }  // namespace
 
+std::size_t loaderChunkBytes() {
+  return static_cast<std::size_t>(std::max(loaderTuning.chunk_bytes, 1));
+}
+
 char* loadText(const char* path) {
   std::unique_ptr<std::FILE, FileCloser> file;
   if (isRegularFile(path)) file.reset(std::fopen(path, "rb"));
@@ -161,7 +163,7 @@ char* makeKindMap(const char* text) {
   auto* map = static_cast<char*>(allocateLargeBlock(length + 1));
   if (map == nullptr) memoryExhausted(length + 1, true);
   const auto* bytes = reinterpret_cast<const unsigned char*>(text);
-  const std::size_t chunk = chunkBytes();
+  const std::size_t chunk = loaderChunkBytes();
   std::size_t i = 0;
   while (i < length) {
     pollBetweenChunks();

@@ -4,6 +4,7 @@
 #define SRC_TEXT_LOADER_H_
 
 #include <climits>
+#include <cstddef>
 
 // The longest text loaded, in bytes. Every position the program computes
 // from a text position (a grid row runs up to a window's width past the end
@@ -38,5 +39,8 @@ struct LoaderTuning {
 };
 
 extern LoaderTuning loaderTuning;
+
+// The bytes read at a time: loaderTuning's chunk_bytes, at least 1.
+std::size_t loaderChunkBytes();
 
 #endif  // SRC_TEXT_LOADER_H_
