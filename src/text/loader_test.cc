@@ -13,6 +13,7 @@
 
 #include "core/main_info.h"
 #include "text/line_map.h"
+#include "text/text_filter.h"
 #include "unit/temp_file.h"
 #include "util/memory.h"
 #include "util/message.h"
@@ -329,6 +330,40 @@ TEST_F(LoadText, FindInFileSaysWhenTheFileChangedOrWentAway) {
   EXPECT_FALSE(findInFile(text.c_str(), 4, 3, &place));
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "... " + path + ": changed since it was loaded\n... " + path + ": not found\n");
+  // Changed before the first look: another letter, a shorter or a longer
+  // text, the same text with more data after a 0x1A; or gone.
+  for (const char* changed : {"AB\nCE\n", "AB\nC", "AB\nCDE", "AB\nCD\n\x1A"}) {
+    for (const bool mapped_first : {false, true}) {
+      writeTempFile("AB\nCD\n");
+      setTextFile(path.c_str());
+      if (mapped_first) {
+        ASSERT_TRUE(findInFile(text.c_str(), 4, 0, &place));
+      }
+      writeTempFile(changed);
+      testing::internal::CaptureStderr();
+      const bool found = findInFile(text.c_str(), 4, 3, &place);
+      const std::string err = testing::internal::GetCapturedStderr();
+      // More data after the end of the text changes nothing before the
+      // first look.
+      if (!mapped_first && std::string(changed).back() == '\x1A') {
+        EXPECT_TRUE(found);
+        continue;
+      }
+      EXPECT_FALSE(found) << changed << ", mapped first " << mapped_first;
+      EXPECT_EQ(err, "... " + path + ": changed since it was loaded\n") << changed;
+    }
+  }
+  setTextFile("no/such/file");
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(findInFile(text.c_str(), 4, 3, &place));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "... no/such/file: not found\n");
+}
+
+TEST(FoldLetters, FoldsAsciiLettersAndLeavesShiftJisCharactersWhole) {
+  // The trail byte 0x61 of the hiragana 0x82 0x61 is no "a".
+  char s[] = "Moses\x82\x61" "b\x81\x40z1\x82";
+  foldLetters(s);
+  EXPECT_STREQ(s, "MOSES\x82\x61" "B\x81\x40Z1\x82");
 }
 
 TEST_F(LoadText, FindInFileOfVeryManyShortLinesKeepsLittle) {

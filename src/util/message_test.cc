@@ -77,6 +77,22 @@ TEST(Errmsg, SelectorAllBitsSetWritesToStandardOutput) {
   EXPECT_EQ(out, "42\n");
 }
 
+// Standard output's own buffer keeps every byte in order, whether a line
+// fits what is left of it, only a fresh buffer, or no buffer at all.
+TEST(Outputf, KeepsLinesOfEveryLengthInOrder) {
+  const std::string half(40000, 'h');
+  const std::string huge(100000, 'x');
+  testing::internal::CaptureStdout();
+  outputf("%d:", 1);
+  outputf("%s\n", half.c_str());
+  outputf("%s\n", half.c_str());
+  outputf("%s\n", huge.c_str());
+  outputByte('!');
+  flushOutput();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "1:" + half + "\n" + half + "\n" + huge + "\n!");
+}
+
 TEST(Strchr, FindsSingleBytesAndLeadBytesButNeverTrailBytes) {
   const char text[] =
       "a%\x81%\x82"

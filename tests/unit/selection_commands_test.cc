@@ -2,6 +2,7 @@
 // loop's own dispatch.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -11,6 +12,8 @@
 #include "core/main_info.h"
 #include "driver/commands.h"
 #include "select/selection.h"
+#include "text/line_map.h"
+#include "unit/temp_file.h"
 #include "unit/console_capture.h"
 
 namespace {
@@ -139,6 +142,36 @@ TEST_F(Selecting, SelectedStringsKeepTheirLengthAfterTheSearchStringChanges) {
             "... selected string area = (53,53)\n"
             "ace: skip=2, string=(1,3,5)\n"
             "a: skip=24, string=(53,53,53)\n");
+}
+
+// r finds hits and selected strings in the file, here the text in lines of
+// 26 letters: position p stands at line (p - 1) / 26 + 1, column
+// (p - 1) % 26 + 1.
+TEST_F(Selecting, RTellsWhereHitsAndSelectedStringsStandInTheFile) {
+  std::string file;
+  for (int i = 0; i < 100; ++i) {
+    file.push_back(static_cast<char>('a' + i % 26));
+    if (i % 26 == 25) file.push_back('\n');
+  }
+  const std::string path = writeTempFile(file);
+  setTextFile(path.c_str());
+  EXPECT_EQ(run({"r", "r 1", "r 4", "r 9", "s 2", "s 4", "r"}),
+            "... no selected string\n"
+            "... 1: start 1 at line 1 column 1, end 5 at line 1 column 5\n"
+            "... 4: start 5 at line 1 column 5, end 53 at line 3 column 1\n"
+            "... 9: invalid number; (1 - 5) available\n"
+            "... selected string area = (27,31)\n"
+            "... selected string area = (5,53)\n"
+            "... 1: start 27 at line 2 column 1, end 31 at line 2 column 5\n"
+            "... 2: start 5 at line 1 column 5, end 53 at line 3 column 1\n");
+  // After a refused empty search string a hit's end comes before its start.
+  mainInfo.patternLen = 0;
+  EXPECT_EQ(run({"r 2"}), "... 2: start 27 at line 2 column 1, end 25 at line 1 column 25\n");
+  mainInfo.patternLen = -20;
+  EXPECT_EQ(run({"r 1"}), "... 1: start 1 at line 1 column 1, end -41 outside the text\n");
+  mainInfo.patternLen = 3;
+  std::remove(path.c_str());
+  EXPECT_EQ(run({"r 1", "r"}), "... " + path + ": not found\n... " + path + ": not found\n");
 }
 
 }  // namespace
