@@ -361,9 +361,13 @@ TEST_F(LoadText, FindInFileSaysWhenTheFileChangedOrWentAway) {
 
 TEST(FoldLetters, FoldsAsciiLettersAndLeavesShiftJisCharactersWhole) {
   // The trail byte 0x61 of the hiragana 0x82 0x61 is no "a".
-  char s[] = "Moses\x82\x61" "b\x81\x40z1\x82";
+  char s[] =
+      "Moses\x82\x61"
+      "b\x81\x40z1\x82";
   foldLetters(s);
-  EXPECT_STREQ(s, "MOSES\x82\x61" "B\x81\x40Z1\x82");
+  EXPECT_STREQ(s,
+               "MOSES\x82\x61"
+               "B\x81\x40Z1\x82");
 }
 
 TEST_F(LoadText, FindInFileOfVeryManyShortLinesKeepsLittle) {

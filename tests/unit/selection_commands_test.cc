@@ -13,8 +13,8 @@
 #include "driver/commands.h"
 #include "select/selection.h"
 #include "text/line_map.h"
-#include "unit/temp_file.h"
 #include "unit/console_capture.h"
+#include "unit/temp_file.h"
 
 namespace {
 
