@@ -13,13 +13,15 @@ inline constexpr int kMaxTextLen = INT_MAX - 4096;
 
 // Reads the regular file at path as bytes and returns its text as one
 // NUL-terminated line in a heap block that the caller owns (std::free): the
-// data ends at the first byte 0x1A and the text at the first NUL; every CR and
-// LF is dropped, and while removeSpaces is set every byte of value 0x20 or
-// below too. The block is sized once from the file's size and filtered in
-// place, so that loading takes little more than the text's own room; a file
-// that turns out longer or shorter than its size said is still read whole. A
-// missing, unreadable or non-regular file, or one whose reading fails part
-// way, gives null after the message "<path>: not found\n". A text longer than
+// bytes that the filter of the module flags keeps (text/text_filter.h: CR and
+// LF dropped, and more under -c, --letters and --labels), up to the first
+// 0x1A or NUL. The block starts at the file's size, or at half of what the
+// memory budget leaves where that is less, is filtered in place and grows
+// with the text, so that loading takes little more than the text's own room
+// and a large file with a small text still loads; a file that turns out
+// longer or shorter than its size said is still read whole. A missing,
+// unreadable or non-regular file, or one whose reading fails part way, gives
+// null after the message "<path>: not found\n". A text longer than
 // kMaxTextLen, or a block that the memory budget refuses, ends the program
 // with the memory message. A Ctrl-C during the load ends the program
 // (pollInterrupt) before the next chunk.
