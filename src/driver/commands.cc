@@ -17,8 +17,6 @@
 namespace {
 
 constexpr const char* kIndent = "   ";
-constexpr int kMinWindow = 2;
-constexpr int kMaxWindow = 1024;
 
 // m n: the largest skip tried by a search without "/a".
 CommandResult setSkipLimit(const char* arg, SessionLists*) {
