@@ -5,10 +5,7 @@
 // After windows.h, which it needs.
 #include <psapi.h>
 #else
-#include <fcntl.h>
-#include <signal.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -16,6 +13,8 @@
 #include <cstring>
 #include <string>
 #include <thread>
+
+#include "unit/child_process.h"
 #endif
 
 #if defined(_WIN32)
@@ -119,51 +118,28 @@ void restoreStandardOutput(int saved) {
 }
 
 bool runProgramOnText(const char* path, const char* text, double delay, ProgramRun* run) {
-  using Clock = std::chrono::steady_clock;
-  int in[2];
-  int err[2];
-  if (pipe(in) != 0 || pipe(err) != 0) return false;
+  using Clock = ChildProcess::Clock;
   const Clock::time_point start = Clock::now();
-  const pid_t pid = fork();
-  if (pid == 0) {
-    dup2(in[0], 0);
-    dup2(err[1], 2);
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(null, 1);
-    for (const int fd : {in[0], in[1], err[0], err[1], null}) close(fd);
-    execl(path, path, text, static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(in[0]);
-  close(err[1]);
+  ChildProcess program({path, text});
+  if (!program.started()) return false;
   Clock::time_point sent = start;
   if (delay < 0) {
-    if (write(in[1], "q\n", 2) != 2) return false;
+    if (!program.write("q\n")) return false;
   } else {
     std::this_thread::sleep_for(std::chrono::duration<double>(delay));
     sent = Clock::now();
-    kill(pid, SIGINT);
+    program.interrupt();
   }
-  // The prompt, or the memory message, is all the program writes there.
-  std::string messages;
-  char buffer[4096];
-  for (ssize_t n; (n = read(err[0], buffer, sizeof buffer)) > 0;) {
-    messages.append(buffer, static_cast<std::size_t>(n));
-  }
-  int status = 0;
-  rusage usage{};
-  wait4(pid, &status, 0, &usage);
+  // The longest load of the benchmark takes seconds; an hour is a hang.
+  const int status = program.wait(std::chrono::hours(1));
   const Clock::time_point ended = Clock::now();
-  close(in[1]);
-  close(err[0]);
-  const auto seconds = [](const timeval& t) {
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-  };
+  if (status < 0) return false;
   run->seconds = std::chrono::duration<double>(ended - start).count();
-  run->cpu_seconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
-  run->peak_bytes = static_cast<long long>(usage.ru_maxrss) * 1024;
-  run->status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  run->prompted = messages.find("command: ") != std::string::npos;
+  run->cpu_seconds = program.cpuSeconds();
+  run->peak_bytes = program.peakBytes();
+  run->status = status;
+  // The prompt, or the memory message, is all the program writes there.
+  run->prompted = program.err().find("command: ") != std::string::npos;
   run->latency_ms =
       delay >= 0 ? std::chrono::duration<double, std::milli>(ended - sent).count() : -1;
   return true;

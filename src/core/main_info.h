@@ -9,10 +9,16 @@
 // the terminator).
 inline constexpr int kMaxPatternLen = 511;
 
-// The settings at start.
+// The settings at start, and the bounds and page of the commands. --help,
+// the manual and the README state them in words; a test holds those equal.
 inline constexpr int kDefaultSkipLimit = 10000;
 inline constexpr int kDefaultWidth = 78;
 inline constexpr int kDefaultHeight = 20;
+// A window's columns and rows, each within these bounds (inclusive).
+inline constexpr int kMinWindow = 2;
+inline constexpr int kMaxWindow = 1024;
+// Hit lines a listing writes before it waits at "continued ... ".
+inline constexpr int kPageLines = 24;
 
 struct MainInfo {
   char* text;     // the loaded text as one NUL-terminated line; never freed

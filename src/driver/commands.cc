@@ -17,8 +17,6 @@
 namespace {
 
 constexpr const char* kIndent = "   ";
-constexpr int kMinWindow = 2;
-constexpr int kMaxWindow = 1024;
 
 // m n: the largest skip tried by a search without "/a".
 CommandResult setSkipLimit(const char* arg, SessionLists*) {
@@ -157,7 +155,7 @@ CommandResult select(const char* arg, SessionLists* lists) {
     return CommandResult::kContinue;
   }
   if (pickHit(kSelectHit, readNumber(arg), &lists->forwardHits, &lists->backwardHits,
-              &lists->selections) == 0) {
+              &lists->firstSelection) == 0) {
     ++mainInfo.selectedCount;
   }
   return CommandResult::kContinue;
@@ -175,19 +173,19 @@ CommandResult showSelection(const char*, SessionLists* lists) {
     errmsg("... no selected string\n");
     return CommandResult::kContinue;
   }
-  showSelectionWindow(mainInfo.height, mainInfo.width, mainInfo.text, &lists->selections);
+  showSelectionWindow(mainInfo.height, mainInfo.width, mainInfo.text, &lists->firstSelection);
   return CommandResult::kContinue;
 }
 
 // l: the selected strings.
 CommandResult listSelected(const char*, SessionLists* lists) {
-  listSelections(&lists->selections);
+  listSelections(&lists->firstSelection);
   return CommandResult::kContinue;
 }
 
 // d [n]: delete selected string n, or ask about each one.
 CommandResult deleteSelected(const char* arg, SessionLists* lists) {
-  deleteSelections(arg, &lists->selections);
+  deleteSelections(arg, &lists->firstSelection);
   return CommandResult::kContinue;
 }
 
@@ -195,7 +193,7 @@ CommandResult deleteSelected(const char* arg, SessionLists* lists) {
 CommandResult placeInFile(const char* arg, SessionLists* lists) {
   arg = skipBlanks(arg);
   if (*arg == '\0') {
-    placeSelections(&lists->selections);
+    placeSelections(&lists->firstSelection);
   } else {
     placeHit(readNumber(arg), &lists->forwardHits, &lists->backwardHits);
   }

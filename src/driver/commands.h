@@ -16,9 +16,10 @@
 struct SessionLists {
   HitList forwardHits;   // the last search's hits in the text read forwards
   HitList backwardHits;  // the last search's hits in the text read backwards
-  // The first record of the selection's chain: its first
-  // mainInfo.selectedCount records are the selected strings (select/selection.h).
-  Selection selections;
+  // The head record of the selection's chain, kept here for the program's
+  // lifetime; it and the records after it hold the selected strings, the
+  // first mainInfo.selectedCount of them (select/selection.h).
+  Selection firstSelection;
 };
 
 enum class CommandResult { kContinue, kQuit };

@@ -101,7 +101,7 @@ void appendCommandLines(std::string* out) {
 
 // Writes text to standard output; one that cannot be written ends the
 // program as every failed write does (status 1, with its reason).
-int writeText(const char* text) {
+int writeToStandardOutput(const char* text) {
   if (!writeOut(stdout, text, std::strlen(text))) outputFailed(errno);
   flushOutput();
   return 0;
@@ -118,9 +118,9 @@ const std::string& helpText() {
   return text;
 }
 
-int showHelp() { return writeText(helpText().c_str()); }
+int showHelp() { return writeToStandardOutput(helpText().c_str()); }
 
 int showVersion() {
   const std::string line = std::string("elsScan ") + versionText + "\n";
-  return writeText(line.c_str());
+  return writeToStandardOutput(line.c_str());
 }

@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr int kPageLines = 24;
 constexpr int kStackStep = 256;
 
 enum class Section { kForward, kBackward };

@@ -84,6 +84,22 @@ TEST_F(Interrupt, AtTheCommandPromptEndsWithStatusOneKeepingTheOutput) {
             "(3): skip=4, string=(1,3,5)\n"
             "(4): skip=-2, string=(2,3,4)\n");
   EXPECT_EQ(child_->err(), "command: searching forward \nsearching backward \ncommand: ");
+
+  // Both streams on one pipe: every byte, in the order written.
+  start("ABCAB", ChildProcess::Output::kOnePipe);
+  child_->write("/AB\n");
+  ASSERT_TRUE(child_->waitForOutput("command: ", 2, kPatience)) << child_->out();
+  child_->sendSignal(SIGINT);
+  EXPECT_EQ(child_->wait(kPatience), 1);
+  EXPECT_EQ(child_->out(),
+            "command: searching forward \n"
+            "(1): skip=1, string=(1,1,2)\n"
+            "(2): skip=1, string=(4,4,5)\n"
+            "(3): skip=4, string=(1,3,5)\n"
+            "searching backward \n"
+            "(4): skip=-2, string=(2,3,4)\n"
+            "command: ");
+  EXPECT_EQ(child_->err(), "");
 }
 
 // Standard error on a terminal: the line that Ctrl-C cut short is ended,

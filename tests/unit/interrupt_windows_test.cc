@@ -16,16 +16,17 @@
 #include <windows.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <regex>
 #include <string>
 #include <string_view>
-#include <thread>
+#include <vector>
+
+#include "unit/child_process.h"
+#include "unit/temp_file.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 constexpr std::chrono::seconds kPatience{60};
 
 // The program's path. A build tree under Wine has Unix paths, which Wine
@@ -33,14 +34,6 @@ constexpr std::chrono::seconds kPatience{60};
 std::string programPath() {
   std::string path = ELSSCAN_BINARY;
   if (path[0] == '/') path = "Z:" + path;
-  return path;
-}
-
-std::string writeText(const std::string& name, const std::string& bytes) {
-  const std::string path = testing::TempDir() + std::to_string(GetCurrentProcessId()) + "_" + name;
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  std::fwrite(bytes.data(), 1, bytes.size(), file);
-  std::fclose(file);
   return path;
 }
 
@@ -53,128 +46,17 @@ bool haveConsole() {
   return have;
 }
 
-// The program with standard input on a pipe and, unless the console is to
-// show them, standard output and standard error both on one pipe, in the
-// order written.
-class Child {
- public:
-  // input_from_console: standard input is this test's console instead of a
-  // pipe. own_console: the program gets a new console of its own, as after
-  // a double click. An empty text_path gives the program no argument.
-  Child(const std::string& text_path, bool output_to_console, bool input_from_console = false,
-        bool own_console = false) {
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE in_read = nullptr;
-    HANDLE out_write = nullptr;
-    if (!CreatePipe(&in_read, &input_, &inherit, 0)) return;
-    SetHandleInformation(input_, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = input_from_console ? GetStdHandle(STD_INPUT_HANDLE) : in_read;
-    if (output_to_console) {
-      startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-      startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    } else {
-      if (!CreatePipe(&output_, &out_write, &inherit, 0)) return;
-      SetHandleInformation(output_, HANDLE_FLAG_INHERIT, 0);
-      startup.hStdOutput = out_write;
-      startup.hStdError = out_write;
-    }
-    std::string command = "\"" + programPath() + "\"";
-    if (!text_path.empty()) command += " \"" + text_path + "\"";
-    const DWORD flags = CREATE_NEW_PROCESS_GROUP | (own_console ? CREATE_NEW_CONSOLE : 0);
-    PROCESS_INFORMATION info{};
-    if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr,
-                       &startup, &info)) {
-      process_ = info.hProcess;
-      id_ = info.dwProcessId;
-      CloseHandle(info.hThread);
-    }
-    CloseHandle(in_read);
-    if (out_write != nullptr) CloseHandle(out_write);
-  }
-
-  ~Child() {
-    if (process_ != nullptr) {
-      if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) TerminateProcess(process_, 99);
-      CloseHandle(process_);
-    }
-    for (HANDLE pipe : {input_, output_}) {
-      if (pipe != nullptr) CloseHandle(pipe);
-    }
-  }
-
-  bool started() const { return process_ != nullptr; }
-  HANDLE process() const { return process_; }
-  const std::string& output() const { return output_text_; }
-
-  void write(std::string_view bytes) {
-    DWORD written = 0;
-    WriteFile(input_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  }
-
-  // A console Ctrl-C, to the child's process group alone.
-  bool ctrlC() { return GenerateConsoleCtrlEvent(CTRL_C_EVENT, id_) != 0; }
-
-  // Collects output until done() holds or the patience runs out.
-  template <typename Done>
-  bool waitFor(const Done& done) {
-    const Clock::time_point deadline = Clock::now() + kPatience;
-    while (!done()) {
-      DWORD available = 0;
-      if (output_ != nullptr && PeekNamedPipe(output_, nullptr, 0, nullptr, &available, nullptr) &&
-          available > 0) {
-        char buffer[65536];
-        DWORD got = 0;
-        if (ReadFile(output_, buffer, sizeof buffer, &got, nullptr))
-          output_text_.append(buffer, got);
-        continue;
-      }
-      if (Clock::now() >= deadline) return false;
-      Sleep(5);
-    }
-    return true;
-  }
-
-  bool waitForText(std::string_view text, int count) {
-    return waitFor([&] { return occurrences(text) >= count; });
-  }
-
-  // Waits for the end and returns the exit status, or -1 on timeout.
-  int wait() {
-    const Clock::time_point deadline = Clock::now() + kPatience;
-    while (WaitForSingleObject(process_, 5) == WAIT_TIMEOUT) {
-      if (Clock::now() >= deadline) return -1;
-    }
-    // What it wrote last: the pipe ends once no process holds its other end.
-    char buffer[65536];
-    DWORD got = 0;
-    while (output_ != nullptr && ReadFile(output_, buffer, sizeof buffer, &got, nullptr) &&
-           got > 0) {
-      output_text_.append(buffer, got);
-    }
-    DWORD status = 0;
-    GetExitCodeProcess(process_, &status);
-    return static_cast<int>(status);
-  }
-
-  int occurrences(std::string_view text) const {
-    int count = 0;
-    for (std::size_t at = output_text_.find(text); at != std::string::npos;
-         at = output_text_.find(text, at + text.size())) {
-      ++count;
-    }
-    return count;
-  }
-
- private:
-  HANDLE process_ = nullptr;
-  DWORD id_ = 0;
-  HANDLE input_ = nullptr;
-  HANDLE output_ = nullptr;
-  std::string output_text_;
-};
+// The program on textPath (no argument if it is empty), in a process group
+// of its own, with standard input on a pipe and standard output and error
+// both on one pipe, in the order written.
+ChildProcess startProgram(const std::string& textPath,
+                          ChildProcess::Input input = ChildProcess::Input::kPipe,
+                          ChildProcess::Output output = ChildProcess::Output::kOnePipe,
+                          ChildProcess::Console console = ChildProcess::Console::kShared) {
+  std::vector<std::string> argv{programPath()};
+  if (!textPath.empty()) argv.push_back(textPath);
+  return ChildProcess(argv, input, output, console);
+}
 
 class WindowsCtrlC : public testing::Test {
  protected:
@@ -187,13 +69,13 @@ class WindowsCtrlC : public testing::Test {
 };
 
 TEST_F(WindowsCtrlC, AtThePromptEndsWithStatusOneKeepingTheOutput) {
-  Child child(writeText("ctrl_c_prompt.txt", "ABCAB"), false);
+  ChildProcess child = startProgram(writeTempFile("ABCAB"));
   ASSERT_TRUE(child.started());
   child.write("/AB\n");
-  ASSERT_TRUE(child.waitForText("command: ", 2)) << child.output();
-  ASSERT_TRUE(child.ctrlC());
-  EXPECT_EQ(child.wait(), 1);
-  EXPECT_EQ(child.output(),
+  ASSERT_TRUE(child.waitForOutput("command: ", 2, kPatience)) << child.out();
+  ASSERT_TRUE(child.interrupt());
+  EXPECT_EQ(child.wait(kPatience), 1);
+  EXPECT_EQ(child.out(),
             "command: searching forward \r\n"
             "(1): skip=1, string=(1,1,2)\r\n"
             "(2): skip=1, string=(4,4,5)\r\n"
@@ -209,20 +91,19 @@ TEST_F(WindowsCtrlC, DuringTheForwardScanStopsOnlyThatScan) {
   // over all skips takes long enough to be interrupted after its first mark.
   std::string text = "aa";
   for (int k = 0; k < 400000; ++k) text += "ab";
-  Child child(writeText("ctrl_c_scan.txt", text), false);
+  ChildProcess child = startProgram(writeTempFile(text));
   ASSERT_TRUE(child.started());
   child.write("/aaab/a\n");
-  ASSERT_TRUE(child.waitForText("searching forward *", 1)) << child.output();
-  ASSERT_TRUE(child.ctrlC());
-  ASSERT_TRUE(child.waitForText("command: ", 2)) << child.output();
+  ASSERT_TRUE(child.waitForOutput("searching forward *", 1, kPatience)) << child.out();
+  ASSERT_TRUE(child.interrupt());
+  ASSERT_TRUE(child.waitForOutput("command: ", 2, kPatience)) << child.out();
   // The forward row stops early; the backward scan writes all 30 marks.
-  EXPECT_TRUE(
-      std::regex_match(child.output(), std::regex("command: searching forward \\*\\.{0,28}\r\n"
-                                                  "\\(1\\): skip=1, string=\\(1,2,4\\)\r\n"
-                                                  "searching backward \\.{30}\r\ncommand: ")))
-      << child.output();
+  EXPECT_TRUE(std::regex_match(child.out(), std::regex("command: searching forward \\*\\.{0,28}\r\n"
+                                                       "\\(1\\): skip=1, string=\\(1,2,4\\)\r\n"
+                                                       "searching backward \\.{30}\r\ncommand: ")))
+      << child.out();
   child.write("q\n");
-  EXPECT_EQ(child.wait(), 0);
+  EXPECT_EQ(child.wait(kPatience), 0);
 }
 
 // Types a key with its character on the console whose input is given, as the
@@ -255,14 +136,14 @@ TEST_F(WindowsCtrlC, TypedAtAConsolePromptIsNeverTakenForEndOfInput) {
   // This test ignores the event; the program takes it, as it always does.
   SetConsoleCtrlHandler(nullptr, TRUE);
   {
-    Child child(writeText("ctrl_c_console.txt", "ABCAB"), false, true);
+    ChildProcess child = startProgram(writeTempFile("ABCAB"), ChildProcess::Input::kInherited);
     ASSERT_TRUE(child.started());
-    ASSERT_TRUE(child.waitForText("command: ", 1)) << child.output();
+    ASSERT_TRUE(child.waitForOutput("command: ", 1, kPatience)) << child.out();
     Sleep(200);  // in the console read
     typeCtrlC();
     // End of input would quit with status 0 after a newline.
-    EXPECT_EQ(child.wait(), 1);
-    EXPECT_EQ(child.output(), "command: ");
+    EXPECT_EQ(child.wait(kPatience), 1);
+    EXPECT_EQ(child.out(), "command: ");
   }
   SetConsoleCtrlHandler(nullptr, FALSE);
 }
@@ -292,13 +173,14 @@ void checkConsoleModeComesBack(const End& end, int expected_status, SHORT* colum
   own &= ~static_cast<DWORD>(ENABLE_VIRTUAL_TERMINAL_PROCESSING);
   ASSERT_TRUE(SetConsoleMode(out, own));
   {
-    Child child(writeText("console_mode.txt", "ABCAB"), true);
+    ChildProcess child = startProgram(writeTempFile("ABCAB"), ChildProcess::Input::kPipe,
+                                      ChildProcess::Output::kInherited);
     ASSERT_TRUE(child.started());
     ASSERT_TRUE(child.waitFor(
-        [] { return (consoleOutputMode() & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0; }));
+        [] { return (consoleOutputMode() & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0; }, kPatience));
     Sleep(200);  // at the prompt
     end(child);
-    EXPECT_EQ(child.wait(), expected_status);
+    EXPECT_EQ(child.wait(kPatience), expected_status);
   }
   EXPECT_EQ(consoleOutputMode(), own);
   *column = cursorColumn();
@@ -307,9 +189,10 @@ void checkConsoleModeComesBack(const End& end, int expected_status, SHORT* colum
 // Ctrl-C also ends the line that the prompt left, which q does not.
 TEST_F(WindowsCtrlC, ConsoleModeComesBackAfterQuitAndAfterCtrlC) {
   SHORT column = -1;
-  checkConsoleModeComesBack([](Child& child) { child.write("q\n"); }, 0, &column);
+  checkConsoleModeComesBack([](ChildProcess& child) { child.write("q\n"); }, 0, &column);
   EXPECT_NE(column, 0);
-  checkConsoleModeComesBack([](Child& child) { ASSERT_TRUE(child.ctrlC()); }, 1, &column);
+  checkConsoleModeComesBack([](ChildProcess& child) { ASSERT_TRUE(child.interrupt()); }, 1,
+                            &column);
   EXPECT_EQ(column, 0);
 }
 
@@ -319,10 +202,11 @@ constexpr char kPressEnter[] = "Press Enter to close this window.\r\n";
 // with standard input a pipe it ends at once, as a script needs. Runs
 // without a console of the test's own.
 TEST(WindowsDoubleClick, NeverWaitsWhenStandardInputIsAPipe) {
-  Child child("", false, false, true);
+  ChildProcess child = startProgram("", ChildProcess::Input::kPipe, ChildProcess::Output::kOnePipe,
+                                    ChildProcess::Console::kOwn);
   ASSERT_TRUE(child.started());
-  EXPECT_EQ(child.wait(), 1);
-  EXPECT_EQ(child.output(), "Usage: elsScan [-c] <text_file>\r\n");
+  EXPECT_EQ(child.wait(kPatience), 1);
+  EXPECT_EQ(child.out(), "Usage: elsScan [-c] <text_file>\r\n");
 }
 
 // Started from a shell, the program shares the shell's console: typed q ends
@@ -332,14 +216,14 @@ TEST(WindowsOwnConsole, NeverWaitsOnAConsoleItShares) {
     if (std::getenv("ELSSCAN_REQUIRE_CONSOLE") != nullptr) FAIL() << "no console";
     GTEST_SKIP() << "no console to share with the program; CTest runs this in a terminal";
   }
-  Child child(writeText("shared_console.txt", "ABCAB"), false, true);
+  ChildProcess child = startProgram(writeTempFile("ABCAB"), ChildProcess::Input::kInherited);
   ASSERT_TRUE(child.started());
-  ASSERT_TRUE(child.waitForText("command: ", 1)) << child.output();
+  ASSERT_TRUE(child.waitForOutput("command: ", 1, kPatience)) << child.out();
   Sleep(200);  // in the console read
   typeKey('Q', 'q', 0);
   typeKey(VK_RETURN, '\r', 0);
-  EXPECT_EQ(child.wait(), 0);
-  EXPECT_EQ(child.output(), "command: ");
+  EXPECT_EQ(child.wait(kPatience), 0);
+  EXPECT_EQ(child.out(), "command: ");
 }
 
 // The program on this console, with standard input the console; once this
@@ -356,18 +240,18 @@ TEST(WindowsOwnConsole, WaitsForEnterBeforeItsWindowCloses) {
       CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                   nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(input, INVALID_HANDLE_VALUE);
-  Child child(writeText("own_console.txt", "ABCAB"), false, true);
+  ChildProcess child = startProgram(writeTempFile("ABCAB"), ChildProcess::Input::kInherited);
   ASSERT_TRUE(child.started());
-  ASSERT_TRUE(child.waitForText("command: ", 1)) << child.output();
+  ASSERT_TRUE(child.waitForOutput("command: ", 1, kPatience)) << child.out();
   ASSERT_TRUE(FreeConsole());
   typeKeyTo(input, 'Q', 'q', 0);
   typeKeyTo(input, VK_RETURN, '\r', 0);
-  ASSERT_TRUE(child.waitForText(kPressEnter, 1)) << child.output();
+  ASSERT_TRUE(child.waitForOutput(kPressEnter, 1, kPatience)) << child.out();
   Sleep(300);
   EXPECT_EQ(WaitForSingleObject(child.process(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
   typeKeyTo(input, VK_RETURN, '\r', 0);
-  EXPECT_EQ(child.wait(), 0);
-  EXPECT_EQ(child.output(), std::string("command: ") + kPressEnter);
+  EXPECT_EQ(child.wait(kPatience), 0);
+  EXPECT_EQ(child.out(), std::string("command: ") + kPressEnter);
   CloseHandle(input);
 }
 

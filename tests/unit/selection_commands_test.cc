@@ -45,7 +45,7 @@ class Selecting : public testing::Test {
   }
 
   void TearDown() override {
-    for (Selection* s = lists_.selections.next; s != nullptr;) {
+    for (Selection* s = lists_.firstSelection.next; s != nullptr;) {
       Selection* next = s->next;
       std::free(s);
       s = next;
@@ -80,7 +80,7 @@ class Selecting : public testing::Test {
 
   int chainLength() const {
     int length = 1;
-    for (const Selection* s = lists_.selections.next; s != nullptr; s = s->next) ++length;
+    for (const Selection* s = lists_.firstSelection.next; s != nullptr; s = s->next) ++length;
     return length;
   }
 
@@ -116,12 +116,12 @@ TEST_F(Selecting, FirstSelectionAfterADropSetsTheWholeSpan) {
 
 TEST_F(Selecting, DroppedRecordsAreReusedBeforeNewOnesAreAllocated) {
   run({"s 1", "s 2", "s 3"});
-  const Selection* second = lists_.selections.next;
+  const Selection* second = lists_.firstSelection.next;
   const Selection* third = second->next;
   EXPECT_EQ(chainLength(), 3);
   run({"s", "s 5", "s 4", "s 1"});
   EXPECT_EQ(chainLength(), 3);
-  EXPECT_EQ(lists_.selections.next, second);
+  EXPECT_EQ(lists_.firstSelection.next, second);
   EXPECT_EQ(second->next, third);
   EXPECT_EQ(third->start, 1);
   run({"s 2"});
