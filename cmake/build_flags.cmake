@@ -22,9 +22,9 @@ endif()
 # unaligned moves for such slots, which nothing obliges other versions to
 # do.) Its assembler is told to encode every aligned vector move as an
 # unaligned one, which runs as fast on aligned data; the wide steps of the
-# scan are built only where that is so (ELSSCAN_UNALIGNED_VECTOR_MOVES, read
-# by src/util/cpu_features.h), and tools/build-windows.sh checks the program
-# for any aligned wide move left.
+# scan are built only where that is so (a Windows build without it defines
+# ELSSCAN_NO_WIDE_VECTORS, read by src/util/cpu_features.h), and
+# tools/build-windows.sh checks the program for any aligned wide move left.
 if(MINGW AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   include(CheckCXXSourceCompiles)
   set(CMAKE_REQUIRED_FLAGS -Wa,-muse-unaligned-vector-move)
@@ -32,9 +32,11 @@ if(MINGW AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   unset(CMAKE_REQUIRED_FLAGS)
   if(ELSSCAN_ASSEMBLER_HAS_UNALIGNED_MOVES)
     add_compile_options(-Wa,-muse-unaligned-vector-move)
-    add_compile_definitions(ELSSCAN_UNALIGNED_VECTOR_MOVES)
   else()
     message(NOTICE "The assembler lacks -muse-unaligned-vector-move (binutils 2.38 or later): "
                    "the scan keeps its 56-skip steps")
   endif()
+endif()
+if(WIN32 AND NOT ELSSCAN_ASSEMBLER_HAS_UNALIGNED_MOVES)
+  add_compile_definitions(ELSSCAN_NO_WIDE_VECTORS)
 endif()

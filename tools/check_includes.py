@@ -8,6 +8,8 @@ below it. A unit test beside the code (src/<folder>/*_test.cc) keeps to its
 folder's rule but may also include the test helpers of tests/ (its
 "unit/..." headers); the tests, fuzz targets and benchmarks outside src/ may
 include any header. Every quoted include must name a file of the tree.
+A file of src/ tests for Windows (_WIN32, _MSC_VER) only where it is a
+platform file (*_posix.cc, *_windows.cc, which the build picks) or a test.
 Prints what it found and exits with 1, or says that all is well.
 check_includes_test.py holds its cases.
 """
@@ -17,6 +19,7 @@ import sys
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
+PLATFORM_TEST = re.compile(r"\b(_WIN32|_MSC_VER)\b")
 
 
 def layer_order(root):
@@ -66,6 +69,10 @@ def unit_of(path):
 
 def is_test(path):
     return path.endswith("_test.cc")
+
+
+def is_platform_file(path):
+    return path.endswith(("_posix.cc", "_windows.cc"))
 
 
 def find_cycles(edges):
@@ -122,6 +129,10 @@ def problems_in(root):
         with open(os.path.join(root, path), encoding="utf-8", errors="replace") as source:
             lines = source.readlines()
         for number, line in enumerate(lines, 1):
+            if (parts[0] == "src" and not is_test(path) and not is_platform_file(path)
+                    and PLATFORM_TEST.search(line)):
+                problems.append(f"{path}:{number}: tests for Windows outside a platform file "
+                                f"(*_posix.cc, *_windows.cc)")
             match = INCLUDE.match(line)
             if not match:
                 continue
@@ -167,7 +178,8 @@ def main():
     if problems:
         print(f"check-includes: {len(problems)} problem(s)")
         return 1
-    print("includes: none goes up the source map, and no units form a cycle")
+    print("includes: none goes up the source map, no units form a cycle, and only the "
+          "platform files test for Windows")
     return 0
 
 

@@ -21,7 +21,8 @@ README = """# a project
 
 
 def make_tree(root, files):
-    """Writes README.md and files ({path: [included names]}) under root."""
+    """Writes README.md and files ({path: [included names, or lines that
+    start with #if]}) under root."""
     with open(os.path.join(root, "README.md"), "w", encoding="utf-8") as readme:
         readme.write(README)
     for path, includes in files.items():
@@ -29,7 +30,10 @@ def make_tree(root, files):
         with open(os.path.join(root, path), "w", encoding="utf-8") as source:
             source.write("#include <vector>\n")
             for name in includes:
-                source.write(f'#include "{name}"\n')
+                if name.startswith("#if"):
+                    source.write(f"{name}\n#endif\n")
+                else:
+                    source.write(f'#include "{name}"\n')
 
 
 class CheckIncludes(unittest.TestCase):
@@ -66,6 +70,15 @@ class CheckIncludes(unittest.TestCase):
         ("a header that is no file of the tree",
          {"src/util/message.cc": ["util/missing.h"]},
          ['src/util/message.cc:2: includes "util/missing.h", which is no file of the tree']),
+        ("Windows tested in common code, in a header too, but not in platform files or tests",
+         {"src/util/console.cc": ["#if defined(_WIN32)"],
+          "src/util/cpu.h": ["#if !defined(_MSC_VER) && 1"],
+          "src/util/console_windows.cc": ["#if defined(_WIN32)"],
+          "src/util/console_posix.cc": ["#ifndef _WIN32"],
+          "src/util/console_test.cc": ["#if defined(_WIN32)"],
+          "tests/unit/run_test.cc": ["#ifdef _WIN32"], "src/util/WIN32.cc": ["#if WIN32X"]},
+         ["src/util/console.cc:2: tests for Windows outside a platform file",
+          "src/util/cpu.h:2: tests for Windows outside a platform file"]),
         ("a folder that the map lacks",
          {"src/extra/thing.cc": []},
          ["src/extra/thing.cc: folder src/extra/ is not in the README's source map"]),

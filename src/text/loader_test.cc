@@ -433,10 +433,11 @@ TEST_F(LoadText, TextPastTheMemoryBudgetEndsWithTheMemoryMessage) {
   // A block of a chunk and its terminator is more than the budget allows.
   EXPECT_EXIT((setMemoryStatusSource(littleMemoryLeft), loadText(path.c_str())),
               testing::ExitedWithCode(1), "^\ncannot get the memory of 1048 K bytes\n$");
-  // A smaller chunk starts in what is left and grows past it.
+  // A smaller chunk starts in what is left and grows past it. (The regular
+  // expressions of Windows builds have no brackets.)
   loaderTuning.chunk_bytes = 1 << 16;
   EXPECT_EXIT((setMemoryStatusSource(littleMemoryLeft), loadText(path.c_str())),
-              testing::ExitedWithCode(1), "^cannot get the memory of [0-9]+ K bytes\n$");
+              testing::ExitedWithCode(1), "^cannot get the memory of .+ K bytes\n$");
 }
 
 bool resizeFile(const std::string& path, std::uint64_t size) {

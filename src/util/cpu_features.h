@@ -7,12 +7,13 @@
 
 // 1 where the code may hold 256- and 512-bit vector paths (x86-64 with a compiler
 // that lets one function use instructions beyond the build's baseline),
-// else 0: other architectures build the plain paths only. g++ for Windows
-// does not keep the stack aligned for 256-bit values, so there the build
-// must have its assembler turn aligned vector moves into unaligned ones
-// (ELSSCAN_UNALIGNED_VECTOR_MOVES, set by cmake/build_flags.cmake).
+// else 0: other architectures build the plain paths only, and so does a
+// build whose stack is not kept aligned for 256-bit values and whose
+// assembler cannot turn aligned vector moves into unaligned ones
+// (ELSSCAN_NO_WIDE_VECTORS, set by cmake/build_flags.cmake for such a
+// Windows build).
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) && \
-    (!defined(_WIN32) || defined(ELSSCAN_UNALIGNED_VECTOR_MOVES))
+    !defined(ELSSCAN_NO_WIDE_VECTORS)
 #define ELSSCAN_X86_VECTORS 1
 // Marks a function that may use AVX2; call it only when cpuHasAvx2().
 #define ELSSCAN_TARGET_AVX2 __attribute__((target("avx2")))

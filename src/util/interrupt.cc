@@ -1,18 +1,10 @@
 #include "util/interrupt.h"
 
-#include <csignal>
 #include <cstdlib>
 
-#include "util/compiler.h"
 #include "util/console_platform.h"
-
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <signal.h>
-#endif
-
 #include "util/message.h"
+#include "util/process_exit.h"
 
 std::atomic<int> searching = 0;
 std::atomic<int> interrupted = 0;
@@ -52,56 +44,12 @@ void sigint(int) {
   exitPending = 1;
   if (waitingForInput != 0) {
     endLineOnce();
-    restoreConsole();
-    ELSSCAN_FLUSH_COVERAGE();
-    std::_Exit(1);
+    endProcess(1);
   }
   // The same pairing with beginScan, which sets searching before it looks at
   // exitPending: a scan that began after searching was read above, and
   // missed exitPending, is stopped here, and endScan then ends the program.
   if (searching != 0) interrupted = 1;
-}
-
-#if defined(_WIN32)
-namespace {
-
-// Runs on a thread that the system starts for each console event.
-BOOL WINAPI consoleControl(DWORD event) {
-  // Ctrl-Break and closing the console keep the system's default.
-  if (event != CTRL_C_EVENT) return FALSE;
-  sigint(SIGINT);
-  return TRUE;
-}
-
-}  // namespace
-#endif
-
-void installInterruptHandler() {
-#if defined(_WIN32)
-  // The handler stays installed across events; it is added once.
-  static std::atomic<bool> installed = false;
-  if (installed.exchange(true)) return;
-  // A parent that started the program in a process group of its own left
-  // Ctrl-C ignored; the program takes it as its users do.
-  SetConsoleCtrlHandler(nullptr, FALSE);
-  SetConsoleCtrlHandler(consoleControl, TRUE);
-#else
-  struct sigaction action {};
-  action.sa_handler = sigint;
-  sigemptyset(&action.sa_mask);
-#if defined(ELSSCAN_THREAD_SANITIZER)
-  // ThreadSanitizer runs the handler only once the interrupted call returns,
-  // which a restarted read never does.
-  action.sa_flags = 0;
-#else
-  // Interrupted writes and reads carry on: a write to a full pipe that
-  // failed instead would lose the output waiting in the C library's buffer.
-  // A wait for input needs no interruption, as the handler ends the program
-  // itself there.
-  action.sa_flags = SA_RESTART;
-#endif
-  sigaction(SIGINT, &action, nullptr);
-#endif
 }
 
 bool exitRequested() { return exitPending != 0; }

@@ -10,10 +10,8 @@
 #include <mutex>
 #include <thread>
 
-#include "util/compiler.h"
-#include "util/console_platform.h"
 #include "util/message.h"
-#include "util/platform.h"
+#include "util/process_exit.h"
 
 int terminate_size = INT_MAX;
 void (*endfun)() = nullptr;
@@ -74,15 +72,6 @@ bool budgetAllows(std::uint64_t size) {
   return lookAtBudget(size);
 }
 
-// True when a request of size bytes is to fail without asking the heap.
-bool refused(std::size_t size) {
-  if (failingAllocation.load(std::memory_order_relaxed) > 0 &&
-      allocationNumber.fetch_add(1) + 1 >= failingAllocation.load()) {
-    return true;
-  }
-  return !budgetAllows(size);
-}
-
 // "\ncannot get the memory of N bytes\n" and its other forms, into out,
 // without the heap. Returns the length.
 std::size_t formatExhaustion(char (&out)[80], std::size_t size, bool leading_newline) {
@@ -100,11 +89,16 @@ std::size_t formatExhaustion(char (&out)[80], std::size_t size, bool leading_new
 
 }  // namespace
 
-void memoryExhausted(std::size_t size, bool leading_newline) {
-  if (reporting) {
-    ELSSCAN_FLUSH_COVERAGE();
-    std::_Exit(1);
+bool allocationRefused(std::size_t size) {
+  if (failingAllocation.load(std::memory_order_relaxed) > 0 &&
+      allocationNumber.fetch_add(1) + 1 >= failingAllocation.load()) {
+    return true;
   }
+  return !budgetAllows(size);
+}
+
+void memoryExhausted(std::size_t size, bool leading_newline) {
+  if (reporting) endProcess(1);
   reporting = true;
   if (exhausted.exchange(1) != 0) {
     // Another thread reports and ends the process.
@@ -121,41 +115,18 @@ void memoryExhausted(std::size_t size, bool leading_newline) {
   flushPendingOutput();
   std::fflush(stdout);
   // Destructors and exit handlers could run under another thread's feet.
-  restoreConsole();
-  ELSSCAN_FLUSH_COVERAGE();
-  std::_Exit(1);
+  endProcess(1);
 }
 
 void* allocateBlock(std::size_t size) {
-  if (refused(size)) return nullptr;
+  if (allocationRefused(size)) return nullptr;
   return std::malloc(size == 0 ? 1 : size);
-}
-
-#if !defined(_WIN32)
-void* allocateAlignedBlock(std::size_t size, std::size_t alignment) {
-  if (refused(size)) return nullptr;
-  // The size must be a multiple of the alignment.
-  const std::size_t rounded =
-      (std::max<std::size_t>(size, 1) + alignment - 1) / alignment * alignment;
-  return rounded < size ? nullptr : std::aligned_alloc(alignment, rounded);
-}
-#endif
-
-void* allocateLargeBlock(std::size_t size) {
-#if defined(_WIN32)
-  return allocateBlock(size);
-#else
-  if (size < kLargeBlockBytes) return allocateBlock(size);
-  void* block = allocateAlignedBlock(size, kLargeBlockBytes);
-  if (block != nullptr) adviseHugePages(block, size);
-  return block;
-#endif
 }
 
 void* getmem(int size) {
   const auto bytes = static_cast<std::size_t>(size < 0 ? 0 : size);
   void* block = nullptr;
-  if (!refused(bytes)) {
+  if (!allocationRefused(bytes)) {
     block = std::malloc(bytes == 0 ? 1 : bytes);
     if (block == nullptr) block = std::malloc(bytes + 4000);
   }
@@ -174,7 +145,7 @@ void* getmem(int size) {
 void* moremem(void* block, int size) {
   const auto bytes = static_cast<std::size_t>(size < 0 ? 0 : size);
   void* grown = nullptr;
-  if (!refused(bytes)) {
+  if (!allocationRefused(bytes)) {
     grown = std::realloc(block, bytes == 0 ? 1 : bytes);
     if (grown == nullptr) grown = std::realloc(block, bytes + 1000);
   }

@@ -46,6 +46,12 @@ void* moremem(void* block, int size);
 // reported here.
 void* allocateBlock(std::size_t size);
 
+// True when a request of size bytes is to fail without asking the heap: the
+// test hook's failing allocation, or the memory budget. Counts the request.
+// For the allocations that differ by platform (util/memory_posix.cc,
+// util/memory_windows.cc).
+bool allocationRefused(std::size_t size);
+
 // allocateBlock for a block aligned to alignment (a power of two), given back
 // with std::free. Not on Windows, whose aligned blocks need a free of their
 // own.

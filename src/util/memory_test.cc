@@ -132,6 +132,12 @@ class MemoryGroups : public testing::Test {
   std::string root_;
 };
 
+std::string repeat(const std::string& part, int count) {
+  std::string out;
+  for (int k = 0; k < count; ++k) out += part;
+  return out;
+}
+
 // Mount lines of a machine with both versions, as systemd leaves them.
 const char* const kMounts =
     "30 22 0:27 / /sys/fs/cgroup rw,relatime - tmpfs tmpfs rw,mode=755\n"
@@ -220,6 +226,19 @@ TEST_F(MemoryGroups, AvailableIsTheLeastRoomAndTotalTheLeastLimit) {
         {"sys/fs/cgroup/memory.current", "300000000\n"}},
        0,
        256 * kMB},
+      // A line longer than the reader's buffer is skipped whole, neither its
+      // start nor its end taken for a line, and a last line needs no LF.
+      {"version 1, lines past the reader's buffer, last lines without LF",
+       {{"proc/self/cgroup", "4:" + repeat("x,", 2500) + "x:memory:/elsewhere\n4:memory:/ci/job"},
+        {"proc/self/mountinfo",
+         "1 2 0:1 / /x rw - cgroup cgroup memory," + repeat("rw,", 1700) + "rw\n" + kMounts},
+        {v1 + "limit_in_bytes", "1073741824"},
+        {v1 + "usage_in_bytes", "943718400"},
+        {v1 + "stat",
+         "total_inactive_file " + repeat("9", 5000) + "\ntotal_active_file 104857600"}},
+       // 1024 - 900 + 100, less 4 kept.
+       220 * kMB,
+       1024 * kMB},
       {"a limit that leaves more than the machine",
        {{"proc/self/cgroup", "0::/user/job\n"},
         {"proc/self/mountinfo", kMounts},

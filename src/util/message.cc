@@ -5,12 +5,11 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include "util/compiler.h"
 #include "util/console_platform.h"
+#include "util/process_exit.h"
 
 std::FILE* errfp = nullptr;
 int errmsg_output_flg = 0;
@@ -147,9 +146,7 @@ void outputFailed(int error) {
       writeOut(stderr, message, std::min(static_cast<std::size_t>(length), sizeof message - 1));
     }
   }
-  restoreConsole();
-  ELSSCAN_FLUSH_COVERAGE();
-  std::_Exit(1);
+  endProcess(1);
 }
 
 const char* Strchr(const char* s, int c) {

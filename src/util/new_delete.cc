@@ -1,7 +1,9 @@
 // The program's operator new and delete: the standard containers allocate
 // through them, so they take the same memory budget and end in the same
 // report as getmem. Builds under a sanitizer that brings its own operators
-// leave this file out.
+// leave this file out. The forms for over-aligned types are in
+// new_delete_posix.cc: on Windows they stay the runtime's, whose aligned
+// blocks need a free of their own.
 #include <cstdlib>
 #include <new>
 
@@ -25,31 +27,3 @@ void operator delete(void* block, std::size_t) noexcept { std::free(block); }
 void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
 void operator delete(void* block, const std::nothrow_t&) noexcept { std::free(block); }
 void operator delete[](void* block, const std::nothrow_t&) noexcept { std::free(block); }
-
-#if !defined(_WIN32)
-// The forms for over-aligned types.
-void* operator new(std::size_t size, std::align_val_t alignment) {
-  void* block = allocateAlignedBlock(size, static_cast<std::size_t>(alignment));
-  if (block == nullptr) memoryExhausted(size, true);
-  return block;
-}
-void* operator new[](std::size_t size, std::align_val_t alignment) {
-  return ::operator new(size, alignment);
-}
-void* operator new(std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
-  return allocateAlignedBlock(size, static_cast<std::size_t>(alignment));
-}
-void* operator new[](std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
-  return allocateAlignedBlock(size, static_cast<std::size_t>(alignment));
-}
-void operator delete(void* block, std::align_val_t) noexcept { std::free(block); }
-void operator delete[](void* block, std::align_val_t) noexcept { std::free(block); }
-void operator delete(void* block, std::size_t, std::align_val_t) noexcept { std::free(block); }
-void operator delete[](void* block, std::size_t, std::align_val_t) noexcept { std::free(block); }
-void operator delete(void* block, std::align_val_t, const std::nothrow_t&) noexcept {
-  std::free(block);
-}
-void operator delete[](void* block, std::align_val_t, const std::nothrow_t&) noexcept {
-  std::free(block);
-}
-#endif

@@ -1,8 +1,6 @@
-#include "util/memory_status.h"
-
-#if defined(_WIN32)
-#include <windows.h>
-#else
+// What memory is left on Linux: /proc/meminfo, and the limits of the memory
+// control groups that hold the process, read under a root folder that a
+// test can point at a made-up tree.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -10,21 +8,8 @@
 #include <cerrno>
 #include <cstring>
 #include <initializer_list>
-#endif
 
-#if defined(_WIN32)
-
-MemoryStatus availableMemory() {
-  MEMORYSTATUSEX status{};
-  status.dwLength = sizeof status;
-  if (!GlobalMemoryStatusEx(&status)) return {false, 0, 0};
-  return {true, status.ullAvailPhys, status.ullTotalPhys};
-}
-
-// Windows has no memory control groups, and no files to read them from.
-MemoryStatus availableMemoryUnder(const char* /*root*/) { return availableMemory(); }
-
-#else
+#include "util/memory_status.h"
 
 namespace {
 
@@ -80,48 +65,67 @@ bool joinPath(char (&out)[kPathBytes], std::initializer_list<const char*> parts)
   return true;
 }
 
-// Calls take(line) with every line of the file at path, without its LF, until
-// take returns true. The lines pass through a fixed buffer; one longer than
-// that is skipped. False when the file cannot be opened.
-template <typename Take>
-bool forEachLine(const char* path, const Take& take) {
-  char buffer[4096];
-  const int fd = open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  std::size_t held = 0;
-  bool skipping = false;  // within a line too long for the buffer
-  bool done = false;
-  while (!done) {
-    const ssize_t n = read(fd, buffer + held, sizeof buffer - 1 - held);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      // A last line without LF.
-      buffer[held] = '\0';
-      if (held > 0 && !skipping) take(buffer);
-      break;
-    }
-    char* line = buffer;
-    char* const end = buffer + held + static_cast<std::size_t>(n);
-    while (!done) {
-      const auto left = static_cast<std::size_t>(end - line);
-      char* const lf = static_cast<char*>(std::memchr(line, '\n', left));
-      if (lf == nullptr) break;
-      *lf = '\0';
-      if (!skipping) done = take(line);
-      skipping = false;
-      line = lf + 1;
-    }
-    held = static_cast<std::size_t>(end - line);
-    if (held == sizeof buffer - 1) {
-      skipping = true;
-      held = 0;
-    } else {
-      std::memmove(buffer, line, held);
+// The lines of a file, one at a time, without their LF. They pass through a
+// fixed buffer; a line longer than that is skipped.
+class LineReader {
+ public:
+  explicit LineReader(const char* path) : fd_(open(path, O_RDONLY | O_CLOEXEC)) {}
+  ~LineReader() {
+    if (fd_ >= 0) close(fd_);
+  }
+  LineReader(const LineReader&) = delete;
+  LineReader& operator=(const LineReader&) = delete;
+
+  // The next line, which stays valid until the next call; null at the end of
+  // the file, or when it cannot be opened.
+  char* next() {
+    if (fd_ < 0) return nullptr;
+    for (;;) {
+      char* const line = buffer_ + start_;
+      char* const lf = static_cast<char*>(std::memchr(line, '\n', end_ - start_));
+      if (lf != nullptr) {
+        *lf = '\0';
+        start_ = static_cast<std::size_t>(lf + 1 - buffer_);
+        if (!skipping_) return line;
+        skipping_ = false;
+        continue;
+      }
+      if (atEnd_) {
+        // A last line without LF.
+        if (end_ == start_ || skipping_) return nullptr;
+        buffer_[end_] = '\0';
+        start_ = end_;
+        return line;
+      }
+      // What is held is the start of a line: keep it at the buffer's start,
+      // or drop it and skip the rest of the line when it fills the buffer.
+      std::size_t held = end_ - start_;
+      if (held == sizeof buffer_ - 1) {
+        skipping_ = true;
+        held = 0;
+      } else {
+        std::memmove(buffer_, line, held);
+      }
+      start_ = 0;
+      end_ = held;
+      const ssize_t n = read(fd_, buffer_ + end_, sizeof buffer_ - 1 - end_);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        atEnd_ = true;
+      } else {
+        end_ += static_cast<std::size_t>(n);
+      }
     }
   }
-  close(fd);
-  return true;
-}
+
+ private:
+  int fd_;
+  char buffer_[4096];
+  std::size_t start_ = 0;  // where the next line starts in buffer_
+  std::size_t end_ = 0;    // the end of the bytes read
+  bool skipping_ = false;  // within a line too long for the buffer
+  bool atEnd_ = false;
+};
 
 // Splits line at blanks in place into at most max fields; returns how many.
 int splitFields(char* line, char** fields, int max) {
@@ -192,46 +196,46 @@ bool groupFolder(const char* root, const GroupKind& kind, char (&folder)[kPathBy
   // "N:CONTROLLERS:PATH" for version 1.
   char path[kPathBytes];
   char file[kPathBytes];
-  bool found = false;
   if (!joinPath(file, {root, "/proc/self/cgroup"})) return false;
-  forEachLine(file, [&](char* line) {
+  bool found = false;
+  LineReader groups(file);
+  while (!found) {
+    char* const line = groups.next();
+    if (line == nullptr) return false;
     char* controllers = std::strchr(line, ':');
     char* at = controllers == nullptr ? nullptr : std::strchr(controllers + 1, ':');
-    if (at == nullptr) return false;
+    if (at == nullptr) continue;
     *at = '\0';
     const bool wanted =
         kind.version1 ? listHolds(controllers + 1, "memory") : std::strcmp(line, "0:") == 0;
     found = wanted && joinPath(path, {at + 1});
-    return found;
-  });
-  if (!found) return false;
+  }
   // Where the hierarchy is mounted: "ID PARENT DEV ROOT MOUNT_POINT OPTIONS
   // [OPTIONAL...] - TYPE SOURCE SUPER_OPTIONS".
-  found = false;
   if (!joinPath(file, {root, "/proc/self/mountinfo"})) return false;
-  forEachLine(file, [&](char* line) {
+  LineReader mounts(file);
+  for (char* line = mounts.next(); line != nullptr; line = mounts.next()) {
     char* fields[16];
     const int count = splitFields(line, fields, 16);
     int dash = 6;
     while (dash < count && std::strcmp(fields[dash], "-") != 0) ++dash;
-    if (dash + 3 >= count) return false;
+    if (dash + 3 >= count) continue;
     const char* type = fields[dash + 1];
     if (kind.version1 ? std::strcmp(type, "cgroup") != 0 || !listHolds(fields[dash + 3], "memory")
                       : std::strcmp(type, "cgroup2") != 0) {
-      return false;
+      continue;
     }
     // The process's path, seen from the mount's root; a group outside it
     // (a container's view of another group) cannot be reached.
     const char* mount_root = fields[3];
     const std::size_t n = std::strcmp(mount_root, "/") == 0 ? 0 : std::strlen(mount_root);
     if (std::strncmp(path, mount_root, n) != 0 || (path[n] != '/' && path[n] != '\0')) {
-      return false;
+      continue;
     }
     *top = std::strlen(root) + std::strlen(fields[4]);
-    found = joinPath(folder, {root, fields[4], path + n});
-    return found;
-  });
-  return found;
+    if (joinPath(folder, {root, fields[4], path + n})) return true;
+  }
+  return false;
 }
 
 // The page cache of the group at folder; 0 for each line that is missing.
@@ -239,15 +243,15 @@ PageCache pageCache(const char* folder, const GroupKind& kind) {
   PageCache cache = {};
   char file[kPathBytes];
   if (!joinPath(file, {folder, "/memory.stat"})) return cache;
-  forEachLine(file, [&](char* line) {
+  LineReader lines(file);
+  for (char* line = lines.next(); line != nullptr; line = lines.next()) {
     for (int k = 0; k < 4; ++k) {
       const std::size_t n = std::strlen(kind.stat_names[k]);
       if (std::strncmp(line, kind.stat_names[k], n) == 0 && line[n] == ' ') {
         parseBytes(line + n + 1, &cache.values[k]);
       }
     }
-    return false;
-  });
+  }
   return cache;
 }
 
@@ -335,5 +339,3 @@ MemoryStatus availableMemoryUnder(const char* root) {
 }
 
 MemoryStatus availableMemory() { return availableMemoryUnder(""); }
-
-#endif
