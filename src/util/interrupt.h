@@ -11,7 +11,8 @@
 
 // The module flags, 0 or 1, all 0 at start. The handler may run on any thread
 // (on Windows it has one of its own) and every thread of a scan polls (up to
-// 16), so each flag is a lock-free atomic.
+// kMaxScanThreads, in search/scan_team.h), so each flag is a lock-free
+// atomic.
 //
 // 1 while a scan runs. Written by the main thread around a scan and read by
 // the handler: sequentially consistent, so that the handler sees it set

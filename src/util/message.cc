@@ -63,7 +63,7 @@ void appendConversion(std::string* out, char conversion, std::va_list* args) {
 char pendingOutput[1 << 16];
 std::size_t pendingLength = 0;
 
-void writeText(const char* text) {
+void writeMessage(const char* text) {
   // Whatever is waiting on standard output belongs before this message.
   flushOutput();
   std::FILE* stream = messageStream();
@@ -180,9 +180,9 @@ const char* err_edit(const char* format, std::va_list args) {
 // errmsg with an argument list already started.
 static void verrmsg(const char* format, std::va_list args) {
   if (Strchr(format, '%') == nullptr) {
-    writeText(format);
+    writeMessage(format);
   } else {
-    writeText(err_edit(format, args));
+    writeMessage(err_edit(format, args));
   }
 }
 
