@@ -1,21 +1,6 @@
-// A hit list: the hits of one reading of the last search, stored compactly.
-// Hits come by skip ascending, so they are kept as runs: per skip that has
-// hits, its skip and the index of its first hit, and for every hit only its
-// position (4 bytes), in chunks of the list's size (kChunkHits for the
-// program's lists, fewer in tests). Hit n is found by a binary search over
-// the runs, without walking the hits before it, and the number of hits is
-// known at once.
-//
-// Ownership and threads: the command loop owns the two lists (forward and
-// backward) for the program's lifetime. A search run empties them and the
-// scan fills them; the listing, the lookup by number and the backward
-// reordering read them. The thread that runs the command loop does all of
-// that, and makes room for each block of a joined scan's hits
-// (appendSlots); then the members of the scan's team write their hits'
-// positions into those slots through a Slots view, each slot by one member
-// and nothing else touching the list meanwhile. The team's start and end of
-// that phase order the members' writes with the calling thread's
-// (search/scan_team.h).
+// A hit list: the hits of one reading of the last search, kept as runs (a
+// skip that has hits, the index of its first hit, then 4 bytes a hit in
+// chunks), so that hit n is found by a binary search over the runs.
 #ifndef SRC_CORE_HIT_LIST_H_
 #define SRC_CORE_HIT_LIST_H_
 
@@ -23,6 +8,16 @@
 
 #include "core/main_info.h"
 
+// The hits of one reading. Ownership and threads: the command loop owns the
+// two lists (forward and backward) for the program's lifetime. A search run
+// empties them and the scan fills them; the listing, the lookup by number and
+// the backward reordering read them. The thread that runs the command loop
+// does all of that, and makes room for each block of a joined scan's hits
+// (appendSlots); then the members of the scan's team write their hits'
+// positions into those slots through a Slots view, each slot by one member
+// and nothing else touching the list meanwhile. The team's start and end of
+// that phase order the members' writes with the calling thread's
+// (search/scan_team.h).
 class HitList {
  public:
   // Hits per chunk of positions in the program's lists. A chunk is one heap

@@ -1,8 +1,7 @@
 // The grid: the one-line text cut into rows of equal length, of which a
-// window of height rows by width cells is written to standard output, with
-// chosen letters in reverse video. The header line and the escape sequences
-// go through errmsg (standard error); every switch flushes so that both
-// streams stay in the order written.
+// window is written to standard output with chosen letters in reverse video;
+// the header and the escape sequences go through errmsg, and every switch
+// flushes so that both streams stay in the order written.
 #ifndef SRC_DISPLAY_GRID_H_
 #define SRC_DISPLAY_GRID_H_
 

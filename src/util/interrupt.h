@@ -1,9 +1,7 @@
 // Ctrl-C, in one place: the flags that the handler shares with the program,
-// the handler itself and its installation, and the polls that the scan, the
-// listing, the grid and the prompts make. During a scan Ctrl-C only stops
-// that scan; at any other moment it ends the program with status 1, keeping
-// everything already written to standard output, and ends the line on
-// standard error first if that is a terminal.
+// the handler and the polls. During a scan Ctrl-C only stops that scan; at
+// any other moment it ends the program with status 1, keeping what was
+// written, and ends the line on standard error first if that is a terminal.
 #ifndef SRC_UTIL_INTERRUPT_H_
 #define SRC_UTIL_INTERRUPT_H_
 

@@ -1,8 +1,7 @@
 // Allocation that reports failure itself: an exhausted heap, or a request
 // past the memory budget, writes one message and ends the program with
-// status 1 (getmem alone may return null instead, for the requests that
-// terminate_size names). Blocks are given back with std::free. Every
-// function here may be called from any thread.
+// status 1 (getmem alone may return null, see terminate_size). Blocks go
+// back with std::free; every function here may be called from any thread.
 #ifndef SRC_UTIL_MEMORY_H_
 #define SRC_UTIL_MEMORY_H_
 

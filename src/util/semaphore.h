@@ -2,11 +2,6 @@
 // work between two threads. The standard library's std::binary_semaphore of
 // g++ 12 loses wake-ups where the system has no futex (MinGW-w64 on Windows),
 // so that both threads wait for ever.
-//
-// A thread that acquires first spins for a short while (kSpinTime) before
-// it sleeps: waking a sleeping thread costs tens of microseconds, as much
-// as a whole block of some scans, while the work handed over between the
-// members of a scan usually comes sooner than that.
 #ifndef SRC_UTIL_SEMAPHORE_H_
 #define SRC_UTIL_SEMAPHORE_H_
 
@@ -20,6 +15,10 @@
 class BinarySemaphore {
  public:
   // Longest spin of acquire() before it sleeps.
+  // A thread that acquires first spins this long before it sleeps: waking a
+  // sleeping thread costs tens of microseconds, as much as a whole block of
+  // some scans, while the work handed over between the members of a scan
+  // usually comes sooner than that.
   static constexpr std::chrono::microseconds kSpinTime{250};
 
   // Starts unavailable, as std::binary_semaphore{0}.
