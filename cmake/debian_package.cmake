@@ -58,10 +58,18 @@ function(wrap out text first next)
   set(${out} "${result}" PARENT_SCOPE)
 endfunction()
 
-# rfc2822_date(OUT ISO): 2026-12-07 as "Mon, 07 Dec 2026 00:00:00 +0000".
+# rfc2822_date(OUT ISO): 2026-12-07 as "Mon, 07 Dec 2026 00:00:00 +0000",
+# and 2026-12-07 18:00 (UTC, for a second release on one day) as
+# "Mon, 07 Dec 2026 18:00:00 +0000".
 function(rfc2822_date out iso)
-  if(NOT iso MATCHES "^([0-9][0-9][0-9][0-9])-([0-9][0-9])-([0-9][0-9])$")
-    message(FATAL_ERROR "CHANGELOG.md: '${iso}' is not a date of the form 2026-12-07")
+  if(NOT iso MATCHES
+     "^([0-9][0-9][0-9][0-9])-([0-9][0-9])-([0-9][0-9])( ([0-2][0-9]:[0-5][0-9]))?$")
+    message(FATAL_ERROR
+            "CHANGELOG.md: '${iso}' is not a date of the form 2026-12-07 or 2026-12-07 18:00")
+  endif()
+  set(time "00:00")
+  if(CMAKE_MATCH_5)
+    set(time "${CMAKE_MATCH_5}")
   endif()
   math(EXPR year "${CMAKE_MATCH_1}")
   math(EXPR month "1${CMAKE_MATCH_2} - 100")
@@ -80,7 +88,7 @@ function(rfc2822_date out iso)
   set(months Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
   list(GET weekdays ${weekday} weekday_name)
   list(GET months ${index} month_name)
-  set(${out} "${weekday_name}, ${day} ${month_name} ${year} 00:00:00 +0000" PARENT_SCOPE)
+  set(${out} "${weekday_name}, ${day} ${month_name} ${year} ${time}:00 +0000" PARENT_SCOPE)
 endfunction()
 
 # debian_changelog(OUT MARKDOWN): Debian's changelog of the releases in
